@@ -1,0 +1,53 @@
+#include "debugtrace.h"
+
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+std::mutex &sinkMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+TDebugTraceSink &currentSink()
+{
+    static TDebugTraceSink sink;
+    return sink;
+}
+
+void writeToStderr(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8();
+    // One call, so lines from several threads never interleave mid-line.
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, bytes.constData(), size_t(bytes.size()));
+}
+
+} // namespace
+
+void DebugTrace(const QString &AText)
+{
+    const QString line = QStringLiteral("[QX] ") + AText;
+    TDebugTraceSink sink;
+    {
+        std::lock_guard lock(sinkMutex());
+        sink = currentSink();
+    }
+    try {
+        if (sink)
+            sink(line);
+        else
+            writeToStderr(line);
+    } catch (...) {
+        // The trace never reports a failure.
+    }
+}
+
+TDebugTraceSink SetDebugTraceSink(TDebugTraceSink Sink)
+{
+    std::lock_guard lock(sinkMutex());
+    TDebugTraceSink previous = std::move(currentSink());
+    currentSink() = std::move(Sink);
+    return previous;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "foundation_export.h"
+
+#include <QString>
+#include <functional>
+
+// Writes "[QX] " followed by AText, as one write, with nothing added after it.
+FOUNDATION_EXPORT void DebugTrace(const QString &AText);
+
+// Where trace lines go. The default sink writes each one to standard error
+// with a single write(2). Returns the sink it replaces; an empty function
+// restores the default.
+using TDebugTraceSink = std::function<void(const QString &Line)>;
+FOUNDATION_EXPORT TDebugTraceSink SetDebugTraceSink(TDebugTraceSink Sink);

@@ -1,0 +1,207 @@
+#include "observerlist.h"
+
+#include "debugtrace.h"
+
+#include <QMetaMethod>
+#include <QSet>
+#include <memory>
+
+namespace {
+
+void discardPacket(quintptr wparam)
+{
+    delete reinterpret_cast<TValueList *>(wparam);
+}
+
+} // namespace
+
+TObserverList::TObserverList(QObject *AOwner)
+    : THandleComponent(AOwner), FLastCommand(new TSyncString)
+{
+}
+
+TObserverList::~TObserverList()
+{
+    // Observers still listed are freed, each object once even when it
+    // stands at several positions.
+    QSet<QObject *> freed;
+    for (int i = int(FList.size()) - 1; i >= 0; --i) {
+        QObject *observer = FList.at(i);
+        if (observer && !freed.contains(observer)) {
+            freed.insert(observer);
+            delete observer;
+        }
+    }
+    FList.clear();
+    TSyncString *last = FLastCommand;
+    FLastCommand = nullptr;
+    delete last;
+}
+
+void TObserverList::Add(QObject *Observer)
+{
+    std::lock_guard lock(FCS);
+    FList.append(Observer);
+}
+
+void TObserverList::Remove(QObject *Observer)
+{
+    std::lock_guard lock(FCS);
+    FList.removeOne(Observer);
+}
+
+void TObserverList::Clear()
+{
+    std::lock_guard lock(FCS);
+    FList.clear();
+}
+
+int TObserverList::Count() const
+{
+    std::lock_guard lock(FCS);
+    return int(FList.size());
+}
+
+QObject *TObserverList::Observers(int Index) const
+{
+    std::lock_guard lock(FCS);
+    return ObserverAt(Index);
+}
+
+QObject *TObserverList::ObserverAt(int Index) const
+{
+    if (Index < 0 || Index >= FList.size())
+        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+    return FList.at(Index);
+}
+
+int TObserverList::FindHandler(const QObject *Observer, const QString &Code)
+{
+    const QString name = QStringLiteral("rp_") + Code;
+    for (const QMetaObject *mo = Observer->metaObject(); mo; mo = mo->superClass()) {
+        for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
+            const QMetaMethod m = mo->method(i);
+            if (m.parameterCount() != 1)
+                continue;
+            if (QString::fromLatin1(m.name()).compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+    }
+    return -1;
+}
+
+void TObserverList::do_Notify(QObject *Observer, TValueList *APacket)
+{
+    try {
+        const int index = FindHandler(Observer, APacket->Values(QStringLiteral("Code")));
+        if (index < 0)
+            return;
+        void *argv[] = {nullptr, &APacket};
+        QMetaObject::metacall(Observer, QMetaObject::InvokeMetaMethod, index, argv);
+    } catch (const std::exception &e) {
+        DebugTrace(QStringLiteral("TObserverList.do_Notify - %1\r\n    - %2, %3")
+                       .arg(QString::fromUtf8(e.what()),
+                            QString::fromLatin1(Observer->metaObject()->className()),
+                            APacket->Text()));
+    }
+}
+
+void TObserverList::BroadCast(const TValueList *APacket)
+{
+    if (!FActive)
+        return;
+    SetLastCommand(APacket->Values(QStringLiteral("Code")));
+    std::lock_guard lock(FCS);
+    auto copy = std::make_unique<TValueList>();
+    copy->SetText(APacket->Text());
+    for (int n = int(FList.size()) - 1; n >= 0; --n)
+        do_Notify(ObserverAt(n), copy.get());
+}
+
+void TObserverList::BroadCast(const QString &AText)
+{
+    if (!FActive)
+        return;
+    TValueList packet;
+    packet.SetText(AText);
+    BroadCast(&packet);
+}
+
+void TObserverList::BroadCastToOther(QObject *Sender, TValueList *APacket)
+{
+    if (!FActive)
+        return;
+    SetLastCommand(APacket->Values(QStringLiteral("Code")));
+    std::lock_guard lock(FCS);
+    for (int n = int(FList.size()) - 1; n >= 0; --n) {
+        QObject *observer = ObserverAt(n);
+        if (observer != Sender)
+            do_Notify(observer, APacket);
+    }
+}
+
+void TObserverList::BroadCastToOther(QObject *Sender, const QString &AText)
+{
+    if (!FActive)
+        return;
+    TValueList packet;
+    packet.SetText(AText);
+    BroadCastToOther(Sender, &packet);
+}
+
+void TObserverList::Notify(QObject *Observer, TValueList *APacket)
+{
+    SetLastCommand(APacket->Values(QStringLiteral("Code")));
+    std::lock_guard lock(FCS);
+    do_Notify(Observer, APacket);
+}
+
+void TObserverList::Notify(QObject *Observer, const QString &AText)
+{
+    TValueList packet;
+    packet.SetText(AText);
+    Notify(Observer, &packet);
+}
+
+void TObserverList::Post(TValueList *APacket)
+{
+    if (!PostMessageW(Handle(), WM_ASYNC_BROADCAST, reinterpret_cast<quintptr>(APacket), 0, discardPacket))
+        delete APacket;
+}
+
+void TObserverList::AsyncBroadcast(const TValueList *APacket)
+{
+    if (!FActive)
+        return;
+    auto *copy = new TValueList;
+    copy->SetText(APacket->Text());
+    Post(copy);
+}
+
+void TObserverList::AsyncBroadcast(const QString &AText)
+{
+    if (!FActive)
+        return;
+    auto *packet = new TValueList;
+    packet->SetText(AText);
+    Post(packet);
+}
+
+void TObserverList::do_AsyncBroadcast(TMessage *Message)
+{
+    std::unique_ptr<TValueList> packet(reinterpret_cast<TValueList *>(Message->WParam));
+    BroadCast(packet.get());
+}
+
+void TObserverList::SetLastCommand(const QString &Code)
+{
+    FLastCommand->SetValue(Code);
+}
+
+QString TObserverList::GetLastCommand() const
+{
+    FLastCommand->Lock();
+    const QString value = FLastCommand->Value();
+    FLastCommand->Unlock();
+    return value;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "foundation_export.h"
+
+#include <QString>
+#include <mutex>
+
+// A value with a lock of its own.
+class FOUNDATION_EXPORT TSyncValue
+{
+public:
+    TSyncValue() = default;
+    TSyncValue(const TSyncValue &) = delete;
+    TSyncValue &operator=(const TSyncValue &) = delete;
+    virtual ~TSyncValue() = default;
+
+    void Lock() { FCS.lock(); }
+    void Unlock() { FCS.unlock(); }
+
+private:
+    std::recursive_mutex FCS;
+};
+
+class FOUNDATION_EXPORT TSyncString : public TSyncValue
+{
+public:
+    // Plain access, no lock.
+    QString Value() const { return FValue; }
+    void SetPlainValue(const QString &AValue) { FValue = AValue; }
+
+    // The locked write.
+    void SetValue(const QString &AValue);
+
+private:
+    QString FValue;
+};
