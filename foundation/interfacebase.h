@@ -3,6 +3,7 @@
 #include "foundation_export.h"
 #include "valuelist.h"
 
+#include <QApplication>
 #include <QString>
 #include <QUuid>
 #include <QWidget>
@@ -78,3 +79,10 @@ public:
     virtual void Start(const QString &ACode);
     virtual void Stop();
 };
+
+// The export of every module library, with C linkage: makes the module's
+// window with the host's application object as its owner. AModuleLoader is
+// the host's loader.
+extern "C" {
+typedef TModuleInterface *(*TCreateModule)(QApplication *AApplication, QObject *AModuleLoader);
+}

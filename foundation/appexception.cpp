@@ -1,0 +1,33 @@
+#include "appexception.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+TExceptionEvent &handler()
+{
+    static TExceptionEvent h;
+    return h;
+}
+
+} // namespace
+
+TExceptionEvent SetApplicationOnException(TExceptionEvent Handler)
+{
+    TExceptionEvent previous = std::move(handler());
+    handler() = std::move(Handler);
+    return previous;
+}
+
+void HandleApplicationException(const std::exception &E)
+{
+    if (handler()) {
+        // Copy first: the handler may replace itself.
+        const TExceptionEvent h = handler();
+        h(E);
+        return;
+    }
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(),
+                          QString::fromUtf8(E.what()));
+}
