@@ -24,6 +24,8 @@ public:
 // Asking an object for an interface that it does not implement gives nothing.
 struct FOUNDATION_EXPORT IInterface
 {
+    static inline const QUuid IID{"{00000000-0000-0000-C000-000000000046}"};
+
     // Sets *Obj to the interface IID and returns true, or sets it to nullptr
     // and returns false (the unsupported-interface result).
     virtual bool QueryInterface(const QUuid &IID, void **Obj) = 0;
@@ -62,6 +64,17 @@ struct FOUNDATION_EXPORT ICore : IInterface
 
 protected:
     ~ICore() = default;
+};
+
+// Implemented by every frame of the host's main window; nothing calls it.
+struct FOUNDATION_EXPORT IFrameBase : IInterface
+{
+    static inline const QUuid IID{"{4F736E5A-0A01-4D20-A76B-9DA0F3A78D0B}"};
+
+    virtual void FrameProc() = 0;
+
+protected:
+    ~IFrameBase() = default;
 };
 
 // The module window as the host sees it. The three operations are abstract:

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "foundation_export.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+// Remembers a form's outer Left, Top, Width and Height in "FormInfo.ini" in
+// the program folder, in a section named after the form's class. Made by the
+// form on its first show, as the form's child: it reads and applies the
+// stored placement at once, and writes the form's bounds when it is freed,
+// which the form does in its destructor while it still has its final bounds.
+class FOUNDATION_EXPORT TSaveFormInfo : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The four integers are the defaults of the keys that are missing; a
+    // stored width or height of 0 (or below) counts as missing. A stored size
+    // that covers its monitor maximizes the form; stored bounds on no monitor
+    // leave the form where and as it was.
+    TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, int AHeight);
+    ~TSaveFormInfo() override;
+
+    // Writes the form's current outer bounds; nothing when it has no form.
+    void SaveInfo();
+
+    // The section: the form's class name as it was when this was made.
+    QString Section() const { return FSection; }
+
+    // GetExecPath() + "FormInfo.ini", or the file set below.
+    static QString FileName();
+    // Puts another file in its place (tests); an empty name restores the
+    // default. Returns the name it replaces.
+    static QString SetFileName(const QString &AFileName);
+
+protected:
+    bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
+
+private:
+    QPointer<QWidget> FForm;
+    QString FSection;
+    // The outer size applied before the window had a frame; set again once
+    // the frame is known, so that the window does not grow by its frame at
+    // every start.
+    QSize FPendingOuterSize;
+};

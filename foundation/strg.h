@@ -1,0 +1,9 @@
+#pragma once
+
+#include "foundation_export.h"
+
+#include <QChar>
+#include <QString>
+
+// Appends C to S unless S already ends in C; an empty S becomes C.
+FOUNDATION_EXPORT void IncludeTrailingChar(QString &S, QChar C);
