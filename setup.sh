@@ -44,7 +44,9 @@ case "$mode" in
     ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" ;;
   bench)
     export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-    for b in "$build"/bench/bin/*; do [ -x "$b" ] && "$b"; done ;;
+    # Run from the bench folder: some write pictures into the current folder.
+    cd "$build/bench"
+    for b in bin/*; do [ -x "$b" ] && { echo "== $b"; "$b"; }; done ;;
   *)
     echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
