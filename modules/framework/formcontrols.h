@@ -1,0 +1,79 @@
+#pragma once
+
+#include "moduleframework_export.h"
+
+#include <QImage>
+#include <QLabel>
+
+// A text label that scripts reach by a form label's names.
+class MODULEFRAMEWORK_EXPORT TLabel : public QLabel
+{
+    Q_OBJECT
+    Q_PROPERTY(QString Caption READ GetCaption WRITE SetCaption)
+    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft)
+    Q_PROPERTY(int Top READ GetTop WRITE SetTop)
+    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)
+    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)
+    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
+
+public:
+    explicit TLabel(QWidget *AParent = nullptr) : QLabel(AParent) {}
+
+    QString GetCaption() const { return text(); }
+    void SetCaption(const QString &V) { setText(V); }
+    int GetLeft() const { return x(); }
+    void SetLeft(int V) { move(V, y()); }
+    int GetTop() const { return y(); }
+    void SetTop(int V) { move(x(), V); }
+    int GetWidth() const { return width(); }
+    void SetWidth(int V) { resize(V, height()); }
+    int GetHeight() const { return height(); }
+    void SetHeight(int V) { resize(width(), V); }
+    bool GetVisible() const { return !isHidden(); }
+    void SetVisible(bool V) { setVisible(V); }
+};
+
+// A picture drawn at its own size from the control's top-left corner and cut
+// to the control.
+class MODULEFRAMEWORK_EXPORT TImage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TImage(QWidget *AParent = nullptr) : QWidget(AParent) {}
+
+    const QImage &Picture() const { return FPicture; }
+    void SetPicture(const QImage &APicture)
+    {
+        FPicture = APicture;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    QImage FPicture;
+};
+
+// A filled circle that marks a place on a form.
+class MODULEFRAMEWORK_EXPORT TShape : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TShape(QWidget *AParent = nullptr) : QWidget(AParent) {}
+
+    QColor BrushColor() const { return FBrushColor; }
+    void SetBrushColor(const QColor &AColor)
+    {
+        FBrushColor = AColor;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    QColor FBrushColor = Qt::white;
+};

@@ -1,0 +1,347 @@
+#include "modulebase.h"
+
+#include "appexception.h"
+#include "debugtrace.h"
+#include "saveforminfo.h"
+#include "scripthost.h"
+#include "tavgraphics.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPalette>
+#include <dlfcn.h>
+#include <string>
+
+ICore *GCore = nullptr;
+
+namespace {
+
+TScriptHostApi &Api()
+{
+    static TScriptHostApi api{::CreateScriptHost, ::PrepareScriptHost, ::AddGlobalFunctions,
+                              ::AddObject,        ::ObjectCreated,     ::CreateObject,
+                              ::StartScriptHost,  ::StopScriptHost};
+    return api;
+}
+
+const QString FileFilter = QStringLiteral("All file(s)|*.*");
+
+// Keeps the library that holds AAddress loaded for the rest of the process.
+void PinLibraryOf(void *AAddress)
+{
+    Dl_info info;
+    if (dladdr(AAddress, &info) && info.dli_fname)
+        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+// The host unloads a module library when it loads the next one or shuts
+// down. This library and the engine must outlive that: both leave objects
+// with the application (the engine's keyboard filter, the meta-types of the
+// sprite and its image list) whose code would otherwise be unmapped under
+// them. The module's own code goes; these two stay once loaded.
+[[maybe_unused]] const bool GPinned = [] {
+    PinLibraryOf(reinterpret_cast<void *>(&ScriptHost));
+    PinLibraryOf(reinterpret_cast<void *>(&::StopScriptHost));
+    return true;
+}();
+
+// The application's exception event while at least one module window
+// exists: the first window hooks it, the last one gone restores what was
+// there before.
+class TApplicationEvents : public QObject
+{
+public:
+    explicit TApplicationEvents(TModuleBase *AOwner)
+        : QObject(AOwner)
+    {
+        setObjectName(QStringLiteral("ApplicationEvents"));
+        if (FInstances++ == 0) {
+            // Every window's handler does the same, so one hook serves all.
+            FPrevious = SetApplicationOnException([](const std::exception &E) {
+                TModuleBase::ApplicationEventsException(nullptr, E);
+            });
+        }
+    }
+    ~TApplicationEvents() override
+    {
+        if (--FInstances == 0)
+            SetApplicationOnException(std::move(FPrevious));
+    }
+
+private:
+    static inline int FInstances = 0;
+    static inline TExceptionEvent FPrevious;
+};
+
+// Outer frame minus client, for the form's outer Width and Height.
+QSize FrameExtra(const QWidget *W)
+{
+    const QRect frame = W->frameGeometry();
+    return {frame.width() - W->width(), frame.height() - W->height()};
+}
+
+} // namespace
+
+const TScriptHostApi &ScriptHost()
+{
+    return Api();
+}
+
+TScriptHostApi SetScriptHostApi(const TScriptHostApi &AApi)
+{
+    const TScriptHostApi previous = Api();
+    Api() = AApi;
+    return previous;
+}
+
+void ScriptAddObject(QObject *AObject, const QString &AName)
+{
+    const std::u16string name = AName.toStdU16String();
+    Api().AddObject(AObject, name.c_str());
+}
+
+QWidget *ScriptCreateObject(QObject *AOwner, const QString &AClassName, const QString &AParams,
+                            const QImage *APicture)
+{
+    const std::u16string className = AClassName.toStdU16String();
+    const std::u16string params = AParams.toStdU16String();
+    return Api().CreateObject(AOwner, className.c_str(), params.c_str(), APicture);
+}
+
+// TFileDialog
+
+TFileDialog::TFileDialog(bool ASave, QObject *AOwner)
+    : QObject(AOwner), FSave(ASave)
+{
+}
+
+QString TFileDialog::QtFilter(const QString &AFilter)
+{
+    const QStringList parts = AFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString &p : patterns) {
+            p = p.trimmed();
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        }
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+bool TFileDialog::Execute()
+{
+    QFileDialog dialog(qobject_cast<QWidget *>(parent()));
+    dialog.setAcceptMode(FSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(FSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(QtFilter(FFilter));
+    if (!FFileName.isEmpty())
+        dialog.selectFile(FFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    FFileName = dialog.selectedFiles().constFirst();
+    return true;
+}
+
+// TModuleBase
+
+TModuleBase::TModuleBase(QObject *)
+    : TModuleInterface(nullptr, Qt::Window)
+{
+    // Owned by nothing: a top-level window with its own task-bar entry that
+    // frees itself when closed.
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAutoFillBackground(true);
+    setWindowIcon(QIcon(QStringLiteral(":/framework/icon.png")));
+    FApplicationEvents = new TApplicationEvents(this);
+    FSaveFormInfo = nullptr;
+    FOpenDialog = new TOpenDialog(this);
+    FOpenDialog->SetFilter(FileFilter);
+    FSaveDialog = new TSaveDialog(this);
+    FSaveDialog->SetFilter(FileFilter);
+}
+
+TModuleBase::~TModuleBase()
+{
+    Stop();
+    delete FOpenDialog;
+    FOpenDialog = nullptr;
+    delete FSaveDialog;
+    FSaveDialog = nullptr;
+    try {
+        delete FSaveFormInfo;
+    } catch (const std::exception &E) {
+        DebugTrace(QStringLiteral("TModuleBase.Destroy - placement not saved: %1\n")
+                       .arg(QString::fromUtf8(E.what())));
+    }
+    FSaveFormInfo = nullptr;
+    delete FApplicationEvents;
+    FApplicationEvents = nullptr;
+}
+
+void TModuleBase::InitForm(const QString &ACaption)
+{
+    setWindowTitle(ACaption);
+    SetColor(0xFFFFFF);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(11);
+    setFont(f);
+    resize(480, 600);
+    FMinOuterSize = QSize(480, 600);
+}
+
+QString TModuleBase::TrimText(const QString &AText)
+{
+    qsizetype first = 0, last = AText.size();
+    while (first < last && AText.at(first).unicode() <= ' ')
+        ++first;
+    while (last > first && AText.at(last - 1).unicode() <= ' ')
+        --last;
+    return AText.mid(first, last - first);
+}
+
+void TModuleBase::SetCore(ICore *ACore)
+{
+    GCore = ACore;
+    if (GCore && GCore->GetView())
+        GCore->GetView()->Add(this);
+    Api().CreateScriptHost(qApp, this, GCore);
+}
+
+int TModuleBase::DefaultLeft(int ALeft, int ATop)
+{
+    const TRect monitor = GetMonitorRect(ALeft, ATop);
+    return monitor.Right - monitor.Left >= 1024 + 480 ? 1024 : 0;
+}
+
+void TModuleBase::DoShow()
+{
+    const int left = DefaultLeft(GetLeft(), GetTop());
+    if (!FMinOuterSize.isEmpty()) {
+        // The constraint is on the outer frame; Qt's is on the client area.
+        const QSize extra = FrameExtra(this);
+        setMinimumSize(qMax(0, FMinOuterSize.width() - extra.width()),
+                       qMax(0, FMinOuterSize.height() - extra.height()));
+    }
+    if (!FSaveFormInfo)
+        FSaveFormInfo = new TSaveFormInfo(this, left, 0, 480, 600);
+    if (GCore && GCore->GetView())
+        GCore->GetView()->sp_SetToolBar(QStringLiteral("Module"));
+}
+
+void TModuleBase::setVisible(bool AVisible)
+{
+    // The show step runs before the window appears and before its own show
+    // handler, so that "SetToolBar" is posted ahead of a lesson's program.
+    if (AVisible && isHidden()) {
+        DoShow();
+        FormShow();
+    }
+    TModuleInterface::setVisible(AVisible);
+}
+
+void TModuleBase::closeEvent(QCloseEvent *AEvent)
+{
+    if (GCore && GCore->GetView()) {
+        GCore->GetView()->Remove(this);
+        GCore->GetView()->sp_SetToolBar(QStringLiteral("Main"));
+    }
+    Stop();
+    AEvent->accept();
+}
+
+void TModuleBase::rp_CloseModules(TValueList *)
+{
+    close();
+}
+
+void TModuleBase::Start(const QString &ACode)
+{
+    raise();
+    activateWindow();
+    Api().PrepareScriptHost();
+    AddObjects();
+    ScriptAddObject(FOpenDialog, QStringLiteral("OpenDialog"));
+    ScriptAddObject(FSaveDialog, QStringLiteral("SaveDialog"));
+    // Never a null pointer: an empty program is an empty text.
+    const std::u16string code = ACode.toStdU16String();
+    Api().StartScriptHost(code.c_str());
+}
+
+void TModuleBase::Stop()
+{
+    Api().StopScriptHost();
+}
+
+void TModuleBase::AddObjects()
+{
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                    QStringLiteral("TModuleBase.AddObjects가 구현되지 않았습니다. (%1)")
+                        .arg(QString::fromUtf8(metaObject()->className())),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TModuleBase::ApplicationEventsException(QObject *, const std::exception &E)
+{
+    DebugTrace(QStringLiteral("TfmModule.ApplicationEventsException - %1")
+                   .arg(QString::fromUtf8(E.what())));
+}
+
+int TModuleBase::GetLeft() const
+{
+    return frameGeometry().left();
+}
+
+void TModuleBase::SetLeft(int V)
+{
+    move(V, frameGeometry().top());
+}
+
+int TModuleBase::GetTop() const
+{
+    return frameGeometry().top();
+}
+
+void TModuleBase::SetTop(int V)
+{
+    move(frameGeometry().left(), V);
+}
+
+int TModuleBase::GetWidth() const
+{
+    return frameGeometry().width();
+}
+
+void TModuleBase::SetWidth(int V)
+{
+    resize(qMax(0, V - FrameExtra(this).width()), height());
+}
+
+int TModuleBase::GetHeight() const
+{
+    return frameGeometry().height();
+}
+
+void TModuleBase::SetHeight(int V)
+{
+    resize(width(), qMax(0, V - FrameExtra(this).height()));
+}
+
+int TModuleBase::GetColor() const
+{
+    const QColor c = palette().color(QPalette::Window);
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
+
+void TModuleBase::SetColor(int V)
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(V & 0xFF, (V >> 8) & 0xFF, (V >> 16) & 0xFF));
+    setPalette(pal);
+}

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "moduleframework_export.h"
+#include "valuelist.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+#include <QWidget>
+
+class QTimer;
+
+// A list of pictures of one size, shown one at a time by a sprite. Images of
+// another size are scaled to the list's size when added, so every image of a
+// list has its width and height.
+class MODULEFRAMEWORK_EXPORT TImageList : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int Width READ Width)
+    Q_PROPERTY(int Height READ Height)
+    Q_PROPERTY(int Count READ Count)
+
+public:
+    TImageList(int AWidth, int AHeight, QObject *AOwner = nullptr);
+
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    int Count() const { return int(FImages.size()); }
+
+    int Add(const QImage &AImage);
+    // Cuts AStrip into images of the list's width, left to right.
+    void AddStrip(const QImage &AStrip);
+    void Clear() { FImages.clear(); }
+    // A null image when AIndex lies outside the list.
+    QImage GetImage(int AIndex) const;
+
+private:
+    int FWidth;
+    int FHeight;
+    QList<QImage> FImages;
+};
+
+// A picture control that shows one image of an image list at a time and
+// steps through the list on a timer of its own. Scripts reach it by the
+// property and method names below, so they are its script vocabulary.
+// Every member is for the UI thread only; the script engine marshals.
+class MODULEFRAMEWORK_EXPORT TSprite : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft)
+    Q_PROPERTY(int Top READ GetTop WRITE SetTop)
+    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)
+    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)
+    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
+    Q_PROPERTY(bool Active READ GetActive)
+    Q_PROPERTY(int ImageIndex READ GetImageIndex WRITE SetImageIndex)
+    Q_PROPERTY(QVariantMap HitArea READ GetHitAreaMap WRITE SetHitAreaMap)
+    Q_PROPERTY(bool IsOutOfScreen READ GetIsOutOfScreen)
+    Q_PROPERTY(int Right READ GetRight WRITE SetRight)
+    Q_PROPERTY(int Bottom READ GetBottom WRITE SetBottom)
+    Q_PROPERTY(int CenterX READ GetCenterX WRITE SetCenterX)
+    Q_PROPERTY(int CenterY READ GetCenterY WRITE SetCenterY)
+    Q_PROPERTY(TImageList *ImageList READ GetImageList WRITE SetImageList)
+    Q_PROPERTY(int Interval READ GetInterval WRITE SetInterval)
+
+public:
+    // Pixels of this colour ($00BBGGRR $123456) are not drawn.
+    static constexpr quint32 KeyColor = 0x123456;
+
+    // A hidden sprite with no image list. AOwner frees it; the parent (set
+    // with SetParent) decides where it is drawn.
+    Q_INVOKABLE explicit TSprite(QObject *AOwner = nullptr);
+    ~TSprite() override;
+
+    // Starts the animation from image 0; ARepeatCount passes, 0 endlessly.
+    Q_INVOKABLE void Start(int ARepeatCount);
+    // Detaches the animation step; the image shown stays.
+    Q_INVOKABLE void Stop();
+    Q_INVOKABLE bool CheckCollision(TSprite *ASprite) const;
+
+    // The animation step, run by the timer while the sprite is active.
+    void do_Timer();
+
+    // Parents the sprite, keeping its Visible flag: a sprite is drawn by its
+    // parent and never becomes a window of its own.
+    void SetParent(QWidget *AParent);
+
+    int GetLeft() const { return x(); }
+    void SetLeft(int V) { move(V, y()); }
+    int GetTop() const { return y(); }
+    void SetTop(int V) { move(x(), V); }
+    int GetWidth() const { return width(); }
+    void SetWidth(int V) { resize(V, height()); }
+    int GetHeight() const { return height(); }
+    void SetHeight(int V) { resize(width(), V); }
+    bool GetVisible() const { return FVisible; }
+    void SetVisible(bool V);
+
+    bool GetActive() const { return FActive; }
+    int GetImageIndex() const { return FImageIndex; }
+    void SetImageIndex(int V);
+
+    // Stored relative to the sprite; read in the parent's coordinates.
+    TRect GetHitArea() const;
+    void SetHitArea(const TRect &V) { FHitArea = V; }
+    QVariantMap GetHitAreaMap() const;
+    void SetHitAreaMap(const QVariantMap &V);
+
+    bool GetIsOutOfScreen() const;
+    int GetRight() const { return x() + width(); }
+    void SetRight(int V) { SetLeft(V - width()); }
+    int GetBottom() const { return y() + height(); }
+    void SetBottom(int V) { SetTop(V - height()); }
+    int GetCenterX() const { return x() + width() / 2; }
+    void SetCenterX(int V) { SetLeft(V - width() / 2); }
+    int GetCenterY() const { return y() + height() / 2; }
+    void SetCenterY(int V) { SetTop(V - height() / 2); }
+
+    TImageList *GetImageList() const { return FImageList.data(); }
+    void SetImageList(TImageList *V);
+    int GetInterval() const { return FInterval; }
+    void SetInterval(int V);
+
+    // Passes completed since the last Start (read by tests).
+    int Count() const { return FCount; }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+
+private:
+    void StartTimer();
+
+    QImage FBitmapBack;
+    int FCount = 0;
+    int FRepeatCount = 0;
+    QTimer *FTimer = nullptr;
+    // Not owned; a list freed before the sprite reads as none.
+    QPointer<TImageList> FImageList;
+    TRect FHitArea;
+    int FImageIndex = 0;
+    int FInterval = 200;
+    bool FActive = false;
+    bool FVisible = false;
+};
