@@ -41,8 +41,7 @@ function(kb_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
-               TIMEOUT 120)
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 120)
 endfunction()
 
 # One test executable per tst_*.cpp in the calling folder, linked with LIBS.

@@ -1,0 +1,228 @@
+// The run as a learner meets it: phases in order, a fresh environment per
+// run, errors with their lines, and Stop in every situation.
+#include "scripthostfixture.h"
+
+namespace {
+
+TEST_F(ScriptHostTest, PhasesRunInOrderAndShutdownOnStop)
+{
+    Run(QStringLiteral("print('top');\n"
+                       "function setup() { print('setup'); }\n"
+                       "var n = 0;\n"
+                       "function loop() { if (n < 3) print('loop ' + n); n++; }\n"
+                       "function shutdown() { print('shutdown'); }\n"));
+    ASSERT_TRUE(WaitForMessages(5));
+    StopScriptHost();
+    ASSERT_TRUE(WaitForMessages(6));
+    EXPECT_EQ(Core.Messages, QStringList({"top", "setup", "loop 0", "loop 1", "loop 2", "shutdown"}));
+    EXPECT_TRUE(Core.Errors.empty());
+    EXPECT_FALSE(Core.WrongThread);
+}
+
+TEST_F(ScriptHostTest, ProgramWithoutLoopEndsAndShutsDownOnce)
+{
+    Run(QStringLiteral("function setup() { print('setup'); }\n"
+                       "function shutdown() { print('shutdown'); }\n"));
+    ASSERT_TRUE(WaitForMessages(2));
+    Settle(100);
+    StopScriptHost(); // no run any more: nothing happens
+    StopScriptHost();
+    Settle(50);
+    EXPECT_EQ(Core.Messages, QStringList({"setup", "shutdown"}));
+}
+
+TEST_F(ScriptHostTest, EachRunStartsFromAFreshEnvironment)
+{
+    Run(QStringLiteral("var kept = 41; print(typeof kept);"));
+    ASSERT_TRUE(WaitForMessages(1));
+    Run(QStringLiteral("print(typeof kept); print(typeof setup);"));
+    ASSERT_TRUE(WaitForMessages(3));
+    EXPECT_EQ(Core.Messages, QStringList({"number", "undefined", "undefined"}));
+}
+
+TEST_F(ScriptHostTest, StartDuringARunEndsTheOldRunFirst)
+{
+    Run(QStringLiteral("function loop() { }\nfunction shutdown() { print('old shutdown'); }\nprint('old top');"));
+    ASSERT_TRUE(WaitForMessages(1));
+    Run(QStringLiteral("print('new top');"));
+    ASSERT_TRUE(WaitForMessages(3));
+    EXPECT_EQ(Core.Messages, QStringList({"old top", "old shutdown", "new top"}));
+}
+
+TEST_F(ScriptHostTest, ConsoleLogJoinsItsArguments)
+{
+    Run(QStringLiteral("console.log('a', 1, true, null, {x: 2}, [1, 2]);"));
+    ASSERT_TRUE(WaitForMessages(1));
+    EXPECT_EQ(Core.Messages.value(0), QStringLiteral("a 1 true null {\"x\":2} [1,2]"));
+}
+
+TEST_F(ScriptHostTest, ScriptsReachNoHostFacilities)
+{
+    Run(QStringLiteral("print([typeof require, typeof XMLHttpRequest, typeof Qt, typeof process,"
+                       " typeof importScripts].join(','));"));
+    ASSERT_TRUE(WaitForMessages(1));
+    EXPECT_EQ(Core.Messages.value(0), QStringLiteral("undefined,undefined,undefined,undefined,undefined"));
+}
+
+// --- errors ------------------------------------------------------------------
+
+struct TErrorCase
+{
+    const char *Name;
+    const char *Code;
+    int Line;
+    const char *Text;
+    const char *MsgPart;
+};
+
+class ScriptErrorTest : public ScriptHostTest, public ::testing::WithParamInterface<TErrorCase>
+{
+};
+
+TEST_P(ScriptErrorTest, ReportsLineMessageAndTextAndEndsTheRun)
+{
+    const TErrorCase &C = GetParam();
+    Run(QString::fromUtf8(C.Code));
+    ASSERT_TRUE(WaitForErrors(1));
+    Settle(100);
+    ASSERT_EQ(Core.Errors.size(), 1u);
+    EXPECT_EQ(Core.Errors[0].LineNo, C.Line);
+    EXPECT_EQ(Core.Errors[0].ErrorText, QString::fromUtf8(C.Text));
+    EXPECT_TRUE(Core.Errors[0].ErrorMsg.contains(QString::fromUtf8(C.MsgPart))) << qPrintable(Core.Errors[0].ErrorMsg);
+    EXPECT_FALSE(Core.WrongThread);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, ScriptErrorTest,
+    ::testing::Values(
+        TErrorCase{"Syntax", "var a = 1;\r\nvar b = ;\r\n", 2, "var b = ;", "SyntaxError"},
+        TErrorCase{"TopLevel", "var a = 1;\n\nnothing.here = 2;\n", 3, "nothing.here = 2;", "ReferenceError"},
+        TErrorCase{"Setup", "function setup() {\n  null.x;\n}\n", 2, "  null.x;", "TypeError"},
+        TErrorCase{"Loop", "var n = 0;\nfunction loop() {\n  if (++n == 5)\n    throw new Error('five');\n}\n", 4,
+                   "    throw new Error('five');", "five"},
+        TErrorCase{"ThrownValue", "function setup() {\n  throw 42;\n}\n", 2, "  throw 42;", "42"},
+        TErrorCase{"Repeater", "createRepeater(2000).OnInterval = function () {\n  undefinedFn();\n};\n", 2,
+                   "  undefinedFn();", "undefinedFn"},
+        TErrorCase{"RepeaterDuringDelay",
+                   "createRepeater(2000).OnInterval = function () {\n  bad();\n};\nfunction loop() {\n  delay(100000);\n}\n",
+                   2, "  bad();", "bad"},
+        TErrorCase{"Shutdown", "function shutdown() {\n  x.y;\n}\n", 2, "  x.y;", "x"},
+        TErrorCase{"BadPin", "function setup() {\n  digitalWrite(99, HIGH);\n}\n", 2, "  digitalWrite(99, HIGH);",
+                   "no pin 99"},
+        TErrorCase{"DeepRecursion", "function r(n) { return r(n + 1) + 1; }\nr(0);\n", 1,
+                   "function r(n) { return r(n + 1) + 1; }", "RangeError"},
+        TErrorCase{"LineSeparators", "var a = 1;\u2028var b = c;\n", 2, "var b = c;", "ReferenceError"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(ScriptHostTest, ShutdownRunsOnceAfterAnError)
+{
+    Run(QStringLiteral("function loop() { boom(); }\nfunction shutdown() { print('down'); }\n"));
+    ASSERT_TRUE(WaitForErrors(1));
+    ASSERT_TRUE(WaitForMessages(1));
+    Settle(100);
+    EXPECT_EQ(Core.Messages, QStringList{"down"});
+    EXPECT_EQ(Core.Errors.size(), 1u);
+}
+
+// --- stop ------------------------------------------------------------------------
+
+struct TStopCase
+{
+    const char *Name;
+    const char *Code;
+};
+
+class ScriptStopTest : public ScriptHostTest, public ::testing::WithParamInterface<TStopCase>
+{
+};
+
+// The program signals that it is under way, then runs away; Stop must end it
+// and let shutdown() run, and never report the interruption as an error.
+TEST_P(ScriptStopTest, StopEndsTheRunawayAndRunsShutdown)
+{
+    auto *P = new TProbe(Window.get());
+    P->setObjectName("Probe");
+    Run(QStringLiteral("function shutdown() { print('down'); }\nprint('going');\n") + QString::fromUtf8(GetParam().Code),
+        {P});
+    ASSERT_TRUE(WaitForMessages(1));
+    Settle(30);
+    StopScriptHost();
+    ASSERT_TRUE(WaitForMessages(2));
+    EXPECT_EQ(Core.Messages, QStringList({"going", "down"}));
+    EXPECT_TRUE(Core.Errors.empty()) << qPrintable(Core.Errors.empty() ? QString() : Core.Errors[0].ErrorMsg);
+    // A new run works afterwards.
+    Run(QStringLiteral("print('again');"));
+    ASSERT_TRUE(WaitForMessages(3));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runaways, ScriptStopTest,
+    ::testing::Values(TStopCase{"BusyLoop", "while (true) {}"},
+                      TStopCase{"CatchingLoop", "while (true) { try { while (true) {} } catch (e) {} }"},
+                      TStopCase{"LongDelay", "delay(1e9);"},
+                      TStopCase{"DelayInLoop", "function loop() { delay(100000); }"},
+                      TStopCase{"Recursion", "function r() { r(); }\nwhile (true) { try { r(); } catch (e) {} }"},
+                      TStopCase{"WriteFlood", "while (true) Probe.Value = 1;"},
+                      TStopCase{"ReadFlood", "var s = 0; while (true) s += Probe.Value;"},
+                      TStopCase{"CallFlood", "while (true) Probe.Start(1);"},
+                      TStopCase{"BusyRepeater", "createRepeater(2000).OnInterval = function () { while (true) {} };"}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(ScriptHostTest, RunawayShutdownIsCutOffAtItsTimeLimit)
+{
+    Run(QStringLiteral("function shutdown() {\n  while (true) {}\n}\nfunction loop() {}\nprint('going');\n"));
+    ASSERT_TRUE(WaitForMessages(1)); // under way, so shutdown() is defined
+    StopScriptHost();
+    ASSERT_TRUE(WaitForErrors(1));
+    EXPECT_EQ(Core.Errors[0].LineNo, -1);
+    EXPECT_TRUE(Core.Errors[0].ErrorMsg.contains("shutdown()"));
+    Run(QStringLiteral("print('next');"));
+    ASSERT_TRUE(WaitForMessages(2));
+}
+
+TEST_F(ScriptHostTest, StopWithoutRunDoesNothing)
+{
+    StopScriptHost();
+    StopScriptHost();
+    PrepareScriptHost();
+    StopScriptHost();
+    Settle(20);
+    EXPECT_TRUE(Core.Messages.isEmpty());
+    EXPECT_TRUE(Core.Errors.empty());
+}
+
+TEST_F(ScriptHostTest, WindowClosedDuringARun)
+{
+    auto *P = new TProbe(Window.get());
+    P->setObjectName("Probe");
+    Run(QStringLiteral("function shutdown() { Probe.Value = 5; print('never'); }\n"
+                       "function loop() { Probe.Value = Probe.Value + 1; }"),
+        {P});
+    ASSERT_TRUE(processEventsUntil([&] { return P->Writes.size() > 10; }));
+    Window.reset(); // frees the probe and the engine together
+    Settle(50);
+    StopScriptHost(); // the engine went with its window: nothing to act on
+    EXPECT_TRUE(Core.Messages.isEmpty());
+}
+
+TEST_F(ScriptHostTest, ThousandStartStopCycles)
+{
+    auto *P = new TProbe(Window.get());
+    P->setObjectName("Probe");
+    for (int I = 1; I <= 1000; ++I) {
+        Run(QStringLiteral("function loop() { Probe.Value = %1; }").arg(I), {P});
+        // Every run gets under way before it is stopped; some are stopped at once.
+        if (I % 4 != 0)
+            ASSERT_TRUE(processEventsUntil([&] { return !P->Writes.isEmpty() && P->Writes.last() == I; }, 30000));
+        StopScriptHost();
+    }
+    Run(QStringLiteral("print(Probe.Fixed);"), {P});
+    ASSERT_TRUE(WaitForMessages(1, 60000));
+    EXPECT_EQ(Core.Messages, QStringList{"7"});
+    EXPECT_TRUE(Core.Errors.empty());
+    EXPECT_FALSE(P->WrongThread);
+}
+
+} // namespace
+
+#include "moc_scripthostfixture.cpp"
