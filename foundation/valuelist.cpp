@@ -412,41 +412,33 @@ void TValueList::SetRect(const QString &Name, const TRect &Value)
 }
 
 // Totals read each value by its line's name, so a repeated name adds the
-// first line's value again; integer sums wrap around.
-int32_t TValueList::TotalInteger() const
+// first line's value again. Integer sums add as unsigned, so they wrap.
+template <typename Sum, typename Read>
+Sum TValueList::Total(Read ReadByName) const
 {
-    uint32_t sum = 0;
+    Sum sum = 0;
     const int n = Count();
     for (int i = 0; i < n; ++i) {
         const QString name = Names(i);
         if (!name.isEmpty())
-            sum += uint32_t(Integers(name));
+            sum += Sum(ReadByName(name));
     }
-    return int32_t(sum);
+    return sum;
+}
+
+int32_t TValueList::TotalInteger() const
+{
+    return int32_t(Total<uint32_t>([this](const QString &n) { return Integers(n); }));
 }
 
 int64_t TValueList::TotalInt64() const
 {
-    uint64_t sum = 0;
-    const int n = Count();
-    for (int i = 0; i < n; ++i) {
-        const QString name = Names(i);
-        if (!name.isEmpty())
-            sum += uint64_t(Int64s(name));
-    }
-    return int64_t(sum);
+    return int64_t(Total<uint64_t>([this](const QString &n) { return Int64s(n); }));
 }
 
 double TValueList::TotalReal() const
 {
-    double sum = 0;
-    const int n = Count();
-    for (int i = 0; i < n; ++i) {
-        const QString name = Names(i);
-        if (!name.isEmpty())
-            sum += Reals(name);
-    }
-    return sum;
+    return Total<double>([this](const QString &n) { return Reals(n); });
 }
 
 void TValueList::SaveToBuffer(void *&Data, int32_t &DataSize) const

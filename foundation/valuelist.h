@@ -85,6 +85,9 @@ private:
     bool GetBooleans(const QString &Name) const;
     TRect GetRect(const QString &Name) const;
 
+    template <typename Sum, typename Read>
+    Sum Total(Read ReadByName) const;
+
     QStringList FLines;
 };
 
