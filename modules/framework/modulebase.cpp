@@ -205,6 +205,26 @@ QString TModuleBase::TrimText(const QString &AText)
     return AText.mid(first, last - first);
 }
 
+void TModuleBase::SendSourceCode(const QPlainTextEdit *ASource)
+{
+    QString text = ASource->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    text = TrimText(text);
+    if (text.isEmpty() || !GCore || !GCore->GetView())
+        return;
+    GCore->GetView()->sp_SetSourceCode(text);
+}
+
+void TModuleBase::PlaceCreatedControl(QWidget *AControl, int ALeft, int ATop, int AWidth, int AHeight)
+{
+    if (!AControl)
+        return;
+    AControl->move(ALeft, ATop);
+    AControl->resize(AWidth, AHeight);
+    AControl->setParent(this);
+    AControl->show();
+}
+
 void TModuleBase::SetCore(ICore *ACore)
 {
     GCore = ACore;

@@ -5,6 +5,7 @@
 #include "valuelist.h"
 
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QSize>
 #include <QString>
 #include <exception>
@@ -163,6 +164,13 @@ protected:
     virtual void DoShow();
     // The window's own show handler (a form's OnShow).
     virtual void FormShow() {}
+
+    // A lesson's show handler: posts the program held in ASource, trimmed
+    // and with CR LF line ends, to the editor.
+    static void SendSourceCode(const QPlainTextEdit *ASource);
+    // Parents a control that the engine made for this window and shows it
+    // at the given place; a control the engine could not make is skipped.
+    void PlaceCreatedControl(QWidget *AControl, int ALeft, int ATop, int AWidth, int AHeight);
     void closeEvent(QCloseEvent *AEvent) override;
 
 private:

@@ -53,12 +53,7 @@ TfmModule::TfmModule(QObject *AOwner)
     moSrc->hide();
 
     FLED = ScriptCreateObject(this, QStringLiteral("TLED"), QStringLiteral("Color=red"), nullptr);
-    if (FLED) {
-        FLED->move(136, 374);
-        FLED->resize(32, 32);
-        FLED->setParent(this);
-        FLED->show();
-    }
+    PlaceCreatedControl(FLED, 136, 374, 32, 32);
 }
 
 TfmModule::~TfmModule()
@@ -77,12 +72,7 @@ void TfmModule::AddObjects()
 
 void TfmModule::FormShow()
 {
-    QString text = moSrc->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    text = TrimText(text);
-    if (text.isEmpty() || !GCore || !GCore->GetView())
-        return;
-    GCore->GetView()->sp_SetSourceCode(text);
+    SendSourceCode(moSrc);
 }
 
 KB_MODULE_ENTRY(TfmModule)

@@ -75,21 +75,11 @@ TfmModule::TfmModule(QObject *AOwner)
     moSrc->hide();
 
     FLED = ScriptCreateObject(this, QStringLiteral("TLED"), QStringLiteral("Color=red"), nullptr);
-    if (FLED) {
-        FLED->move(136, 374);
-        FLED->resize(32, 32);
-        FLED->setParent(this);
-        FLED->show();
-    }
+    PlaceCreatedControl(FLED, 136, 374, 32, 32);
     // imgDial keeps the picture the dial is made from.
     FDial = ScriptCreateObject(this, QStringLiteral("TDial"), QStringLiteral("MinAngle=145; MaxAngle=3450"),
                                &imgDial->Picture());
-    if (FDial) {
-        FDial->move(95, 412);
-        FDial->resize(120, 120);
-        FDial->setParent(this);
-        FDial->show();
-    }
+    PlaceCreatedControl(FDial, 95, 412, 120, 120);
 }
 
 TfmModule::~TfmModule()
@@ -114,12 +104,7 @@ void TfmModule::AddObjects()
 
 void TfmModule::FormShow()
 {
-    QString text = moSrc->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    text = TrimText(text);
-    if (text.isEmpty() || !GCore || !GCore->GetView())
-        return;
-    GCore->GetView()->sp_SetSourceCode(text);
+    SendSourceCode(moSrc);
 }
 
 void TfmModule::resizeEvent(QResizeEvent *AEvent)
