@@ -24,6 +24,9 @@ endfunction()
 # finding the program folder's libraries through $ORIGIN/..
 function(kb_add_module target)
   add_library(${target} MODULE ${ARGN})
+  # Without this, template statics marked unique by g++ keep a library
+  # loaded after dlclose, and a module could never be loaded afresh.
+  target_compile_options(${target} PRIVATE -fno-gnu-unique)
   set_target_properties(${target} PROPERTIES
     LIBRARY_OUTPUT_DIRECTORY ${KB_MODULES_DIR}
     PREFIX "lib"

@@ -1,4 +1,5 @@
 #include "core.h"
+#include "editorframe.h"
 #include "observerlist.h"
 #include "testsupport.h"
 #include "valuelist.h"

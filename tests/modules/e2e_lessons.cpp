@@ -60,7 +60,7 @@ void Screenshot(QWidget *AWindow, const QString &AName)
 
 void CloseModule(QPointer<TModuleInterface> AWindow)
 {
-    fmMain->frToolBarModule->btClose->click();
+    fmMain->frToolBarModule->btClose->Click();
     EXPECT_TRUE(processEventsUntil([&] { return AWindow.isNull(); }));
     // Back in the main mode.
     EXPECT_TRUE(processEventsUntil([] { return fmMain->frWeb->isVisibleTo(fmMain); }));
@@ -91,7 +91,7 @@ TEST(EndToEnd, SandboxKeepsTheLinksSample)
     EXPECT_TRUE(fmMain->frEditor->isVisibleTo(fmMain));
 
     // Script-made sprites appear on the window.
-    fmMain->frToolBarModule->btRun->click();
+    fmMain->frToolBarModule->btRun->Click();
     processEventsUntil([] { return false; }, 300);
     Screenshot(w, "sandbox.png");
     CloseModule(w);
@@ -111,8 +111,8 @@ TEST(EndToEnd, LessonOneBlinksTheLedOnPin13)
     EXPECT_FALSE(led->property("Lit").toBool());
 
     // Run pressed twice: the second run takes the place of the first.
-    fmMain->frToolBarModule->btRun->click();
-    fmMain->frToolBarModule->btRun->click();
+    fmMain->frToolBarModule->btRun->Click();
+    fmMain->frToolBarModule->btRun->Click();
     ASSERT_GE(WaitLed(led, true, 3000), 0);
     Screenshot(w, "lesson1-lit.png");
     const qint64 litFor = WaitLed(led, false, 3000);
@@ -120,7 +120,7 @@ TEST(EndToEnd, LessonOneBlinksTheLedOnPin13)
     EXPECT_GE(litFor, 500); // delay(1000) keeps it lit about a second
     ASSERT_GE(WaitLed(led, true, 3000), 0); // and it comes back on
 
-    fmMain->frToolBarModule->btStop->click();
+    fmMain->frToolBarModule->btStop->Click();
     CloseModule(w);
 }
 
@@ -135,7 +135,7 @@ TEST(EndToEnd, LessonTwoBlinkTimeFollowsTheDial)
     ASSERT_TRUE(led && dial && label);
     EXPECT_EQ(dial->geometry(), QRect(95, 412, 120, 120));
 
-    fmMain->frToolBarModule->btRun->click();
+    fmMain->frToolBarModule->btRun->Click();
     // setup() puts the dial at 50, so the label shows 500.
     ASSERT_TRUE(processEventsUntil([&] { return label->property("Caption").toString() == "500"; }));
     Screenshot(w, "lesson2-50.png");

@@ -212,8 +212,9 @@ TEST_F(ScriptHostTest, ThousandStartStopCycles)
     for (int I = 1; I <= 1000; ++I) {
         Run(QStringLiteral("function loop() { Probe.Value = %1; }").arg(I), {P});
         // Every run gets under way before it is stopped; some are stopped at once.
-        if (I % 4 != 0)
+        if (I % 4 != 0) {
             ASSERT_TRUE(processEventsUntil([&] { return !P->Writes.isEmpty() && P->Writes.last() == I; }, 30000));
+        }
         StopScriptHost();
     }
     Run(QStringLiteral("print(Probe.Fixed);"), {P});

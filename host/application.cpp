@@ -1,0 +1,29 @@
+#include "application.h"
+
+#include "appexception.h"
+
+#include <unistd.h>
+
+TApplication::TApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Kitebench"));
+}
+
+bool TApplication::notify(QObject *AReceiver, QEvent *AEvent)
+{
+    try {
+        return QApplication::notify(AReceiver, AEvent);
+    } catch (const std::exception &E) {
+        HandleApplicationException(E);
+    } catch (...) {
+        HandleApplicationException(std::runtime_error("Unknown exception."));
+    }
+    return false;
+}
+
+void PrepareWebEngineEnvironment()
+{
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}

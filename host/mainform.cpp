@@ -1,0 +1,188 @@
+#include "mainform.h"
+
+#include "caption.h"
+#include "core.h"
+#include "debugtrace.h"
+#include "editorframe.h"
+#include "messages.h"
+#include "module.h"
+#include "saveforminfo.h"
+#include "toolbars.h"
+#include "valuelist.h"
+#include "view.h"
+#include "web.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TfmMain *fmMain = nullptr;
+
+// ---------------------------------------------------------------------------
+// TSplitter
+
+TSplitter::TSplitter(QWidget *AParent)
+    : QWidget(AParent)
+{
+    setFixedHeight(3);
+    setCursor(Qt::SplitVCursor);
+}
+
+void TSplitter::mousePressEvent(QMouseEvent *AEvent)
+{
+    if (AEvent->button() != Qt::LeftButton || !FControl)
+        return;
+    FDragging = true;
+    FStartY = int(AEvent->globalPosition().y());
+    FStartHeight = FControl->height();
+}
+
+void TSplitter::mouseMoveEvent(QMouseEvent *AEvent)
+{
+    if (!FDragging || !FControl)
+        return;
+    // Dragging up makes the pane below taller; keep some of both sides.
+    const int wanted = FStartHeight + FStartY - int(AEvent->globalPosition().y());
+    const int room = parentWidget() ? parentWidget()->height() - 150 : wanted;
+    FControl->setFixedHeight(qBound(40, wanted, qMax(40, room)));
+}
+
+void TSplitter::mouseReleaseEvent(QMouseEvent *)
+{
+    FDragging = false;
+}
+
+void TSplitter::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+}
+
+// ---------------------------------------------------------------------------
+// TfmMain
+
+TfmMain::TfmMain(QWidget *AOwner)
+    : QWidget(AOwner)
+{
+    fmMain = this;
+    setObjectName(QStringLiteral("fmMain"));
+    setWindowTitle(QStringLiteral("Kitebench"));
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    // Children in the order of the form: each frame registers with the view
+    // as it is made, the module tool bar first, so it makes the core.
+    Splitter = new TSplitter(this);
+    Splitter->setObjectName(QStringLiteral("Splitter"));
+    Splitter->setVisible(false);
+    frToolBarModule = new TfrToolBarModule(this);
+    frToolBarModule->setVisible(false);
+    frToolBarMain = new TfrToolBarMain(this);
+    frMessages = new TfrMessages(this);
+    frMessages->setFixedHeight(180);
+    frMessages->setVisible(false);
+    frEditor = new TfrEditor(this);
+    frWeb = new TfrWeb(this);
+    frCaption = new TfrCaption(this);
+    frCaption->setVisible(false);
+    tmClose = new QTimer(this);
+    tmClose->setObjectName(QStringLiteral("tmClose"));
+    tmClose->setInterval(200);
+    connect(tmClose, &QTimer::timeout, this, &TfmMain::tmCloseTimer);
+    Splitter->SetControl(frMessages);
+
+    // Top: main tool bar, module tool bar, banner; at most one tool bar shows.
+    // Bottom: the splitter directly above the message pane.
+    FLayout = new QVBoxLayout(this);
+    FLayout->setContentsMargins(0, 0, 0, 0);
+    FLayout->setSpacing(0);
+    FLayout->addWidget(frToolBarMain);
+    FLayout->addWidget(frToolBarModule);
+    FLayout->addWidget(frCaption);
+    FLayout->addWidget(frEditor, 1);
+    FLayout->addWidget(frWeb, 1);
+    FLayout->addWidget(Splitter);
+    FLayout->addWidget(frMessages);
+    setTabOrder(frToolBarModule, frToolBarMain);
+    setTabOrder(frToolBarMain, frMessages);
+    setTabOrder(frMessages, frEditor);
+    setTabOrder(frEditor, frWeb);
+    setTabOrder(frWeb, frCaption);
+
+    resize(1008, 730);
+
+    frEditor->setVisible(false);
+    TCore::Obj()->Initialize();
+    TCore::Obj()->View()->Add(this);
+}
+
+TfmMain::~TfmMain()
+{
+    TCore::Obj()->View()->Remove(this);
+    try {
+        TSaveFormInfo *info = FSaveFormInfo;
+        FSaveFormInfo = nullptr;
+        delete info;
+    } catch (...) {
+        DebugTrace(QStringLiteral("TfmMain.Destroy - FreeAndNil(FSaveFormInfo)"));
+    }
+    if (fmMain == this)
+        fmMain = nullptr;
+}
+
+void TfmMain::SetMenu(QMenuBar *AMenu)
+{
+    if (FMenu == AMenu)
+        return;
+    if (FMenu) {
+        FMenu->hide();
+        FLayout->setMenuBar(nullptr);
+    }
+    FMenu = AMenu;
+    if (AMenu) {
+        if (AMenu->parentWidget() != this)
+            AMenu->setParent(this);
+        FLayout->setMenuBar(AMenu);
+        AMenu->show();
+    }
+}
+
+void TfmMain::rp_SetToolBar(TValueList *AParams)
+{
+    const QString name = AParams->Values(QStringLiteral("Name"));
+    frToolBarMain->setVisible(name == QLatin1String("Main"));
+    frToolBarModule->setVisible(name == QLatin1String("Module"));
+}
+
+void TfmMain::showEvent(QShowEvent *AEvent)
+{
+    QWidget::showEvent(AEvent);
+    // To the front on every show, without staying on top.
+    raise();
+    activateWindow();
+    if (!FSaveFormInfo)
+        FSaveFormInfo = new TSaveFormInfo(this, 0, 0, 1024, 768);
+}
+
+void TfmMain::closeEvent(QCloseEvent *AEvent)
+{
+    AEvent->ignore();
+    TCore::Obj()->View()->sp_CloseModules();
+    TCore::Obj()->Finalize();
+    // A running timer is not restarted by a second request.
+    if (!tmClose->isActive())
+        tmClose->start();
+}
+
+void TfmMain::tmCloseTimer()
+{
+    // The closed module windows have freed themselves by now; their library
+    // can go.
+    TModule::Obj()->Finalize();
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,129 @@
+#include "messages.h"
+
+#include "core.h"
+#include "editorframe.h"
+#include "mainform.h"
+#include "valuelist.h"
+#include "view.h"
+
+#include <QVBoxLayout>
+#include <Qsci/qsciscintilla.h>
+
+namespace {
+
+// Blanks and control characters off both ends, as the error text is tested.
+QString TrimControls(const QString &S)
+{
+    qsizetype first = 0;
+    qsizetype last = S.size();
+    while (first < last && S.at(first).unicode() <= u' ')
+        ++first;
+    while (last > first && S.at(last - 1).unicode() <= u' ')
+        --last;
+    return S.mid(first, last - first);
+}
+
+QWidget *MainSplitter()
+{
+    return fmMain ? fmMain->Splitter : nullptr;
+}
+
+} // namespace
+
+TfrMessages::TfrMessages(QWidget *AOwner)
+    : QFrame(AOwner)
+{
+    setObjectName(QStringLiteral("frMessages"));
+    auto *frameLayout = new QVBoxLayout(this);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+
+    plClient = new QFrame(this);
+    plClient->setObjectName(QStringLiteral("plClient"));
+    plClient->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frameLayout->addWidget(plClient);
+    auto *clientLayout = new QVBoxLayout(plClient);
+    clientLayout->setContentsMargins(1, 1, 1, 1);
+
+    moMsg = new QsciScintilla(plClient);
+    moMsg->setObjectName(QStringLiteral("moMsg"));
+    moMsg->setFrameStyle(QFrame::NoFrame);
+    moMsg->setUtf8(true);
+    moMsg->setFont(CodeFont(13));
+    moMsg->setMarginsFont(CodeFont(11));
+    moMsg->setMarginWidth(0, 0);
+    moMsg->setMarginWidth(1, 6);
+    moMsg->setMarginWidth(2, 0);
+    moMsg->setReadOnly(true);
+    // Vertical scrolling only: long error texts wrap instead.
+    moMsg->SendScintilla(QsciScintilla::SCI_SETHSCROLLBAR, 0L);
+    moMsg->setWrapMode(QsciScintilla::WrapWord);
+    moMsg->setCaretLineVisible(false);
+    clientLayout->addWidget(moMsg);
+
+    TCore::Obj()->View()->Add(this);
+}
+
+TfrMessages::~TfrMessages()
+{
+    TCore::Obj()->View()->Remove(this);
+}
+
+void TfrMessages::ShowPane()
+{
+    setVisible(true);
+    if (QWidget *splitter = MainSplitter())
+        splitter->setVisible(true);
+}
+
+void TfrMessages::AddLine(const QString &ALine)
+{
+    moMsg->setReadOnly(false);
+    if (FLines.isEmpty())
+        moMsg->setText(ALine);
+    else
+        moMsg->append(QLatin1Char('\n') + ALine);
+    moMsg->setReadOnly(true);
+    FLines << ALine;
+    // Keep the newest report in sight.
+    moMsg->setCursorPosition(moMsg->lines() - 1, 0);
+    moMsg->ensureLineVisible(moMsg->lines() - 1);
+}
+
+void TfrMessages::rp_SetToolBar(TValueList *AParams)
+{
+    if (AParams->Values(QStringLiteral("Name")) == QLatin1String("Main"))
+        rp_ClearErrorMessage(AParams);
+}
+
+void TfrMessages::rp_CodeError(TValueList *AParams)
+{
+    ShowPane();
+    const int lineNo = AParams->Integers(QStringLiteral("LineNo"));
+    const QString errorMsg = AParams->Values(QStringLiteral("ErrorMsg"));
+    if (lineNo == -1) {
+        AddLine(QStringLiteral("* Error : %1").arg(errorMsg));
+        return;
+    }
+    AddLine(QStringLiteral("* Error: %1").arg(errorMsg));
+    AddLine(QStringLiteral("  - Line no: %1").arg(lineNo));
+    const QString errorText = AParams->Values(QStringLiteral("ErrorText"));
+    if (!TrimControls(errorText).isEmpty())
+        AddLine(QStringLiteral("    %1").arg(errorText));
+}
+
+void TfrMessages::rp_ClearErrorMessage(TValueList *)
+{
+    setVisible(false);
+    if (QWidget *splitter = MainSplitter())
+        splitter->setVisible(false);
+    moMsg->setReadOnly(false);
+    moMsg->clear();
+    moMsg->setReadOnly(true);
+    FLines.clear();
+}
+
+void TfrMessages::rp_Message(TValueList *AParams)
+{
+    ShowPane();
+    AddLine(AParams->Values(QStringLiteral("Msg")));
+}

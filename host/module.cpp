@@ -1,0 +1,95 @@
+#include "module.h"
+
+#include "core.h"
+#include "debugtrace.h"
+#include "disk.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <dlfcn.h>
+
+namespace {
+
+TModule *GModule = nullptr;
+
+// The loader exists before the application object, as the rest of the host
+// expects.
+[[maybe_unused]] TModule *const GModuleAtStart = TModule::Obj();
+
+} // namespace
+
+TModule::TModule(QObject *AOwner)
+    : QObject(AOwner)
+{
+}
+
+TModule::~TModule()
+{
+    Finalize();
+}
+
+TModule *TModule::Obj()
+{
+    if (!GModule)
+        GModule = new TModule(nullptr);
+    return GModule;
+}
+
+QString TModule::ModulePath(const QString &AModuleName)
+{
+    return GetExecPath() + QStringLiteral("Modules/lib%1.so").arg(AModuleName);
+}
+
+TModuleInterface *TModule::LoadModule(QWidget *AParent, const QString &AModuleName)
+{
+    FreeLibrary();
+
+    const QByteArray path = ModulePath(AModuleName).toLocal8Bit();
+    // Bound now rather than lazily, so that a library missing one of its own
+    // imports fails here, quietly, and not in the middle of a run.
+    FModuleHandle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!FModuleHandle)
+        return nullptr;
+
+    auto createModule = reinterpret_cast<TCreateModule>(dlsym(FModuleHandle, "CreateModule"));
+    if (!createModule)
+        return nullptr;
+
+    TModuleInterface *window = createModule(qApp, this);
+    FCurrentModule = window;
+
+    void *core = nullptr;
+    TCore::Obj()->QueryInterface(ICore::IID, &core);
+    window->SetCore(static_cast<ICore *>(core));
+    if (AParent)
+        window->setParent(AParent);
+    window->move(0, 0);
+    window->show();
+    return window;
+}
+
+void TModule::Finalize()
+{
+    FreeLibrary();
+}
+
+void TModule::FreeLibrary()
+{
+    if (!FModuleHandle)
+        return;
+    // A window must be gone before the code behind it: closed windows free
+    // themselves through deferred deletes, so deliver those first, and free a
+    // window that is still alive here rather than leave it pointing into an
+    // unloaded library.
+    if (QCoreApplication::instance())
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (FCurrentModule) {
+        DebugTrace(QStringLiteral("TModule.FreeLibrary - %1 still open, freed first\n")
+                       .arg(QString::fromUtf8(FCurrentModule->metaObject()->className())));
+        delete FCurrentModule.data();
+    }
+    void *handle = FModuleHandle;
+    FModuleHandle = nullptr;
+    dlclose(handle);
+}

@@ -1,0 +1,198 @@
+#include "editorframe.h"
+#include "hosttestsupport.h"
+#include "observerlist.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <Qsci/qscilexerjavascript.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray ReadAll(const QString &APath)
+{
+    QFile f(APath);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString &APath, const QByteArray &AData)
+{
+    QFile f(APath);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(AData);
+}
+
+TValueList Packet(const QString &AKey, const QString &AValue)
+{
+    TValueList p;
+    p.SetValues(AKey, AValue);
+    return p;
+}
+
+} // namespace
+
+TEST(EditorFrameTest, StartsWithTheTenLinesAndRegistersAsTheEditor)
+{
+    TfrEditor editor;
+    EXPECT_EQ(GEditorFrame, &editor);
+    EXPECT_EQ(editor.Lines().Count(), 10);
+    EXPECT_EQ(editor.Lines().Strings(0), QStringLiteral("// Run 버턴을 클릭하면 한 번만 실행 됩니다."));
+    EXPECT_EQ(editor.Lines().Strings(6), QStringLiteral("function loop() {"));
+    EXPECT_EQ(editor.Lines().Strings(9), QString());
+    EXPECT_EQ(EditorSourceText(), TfrEditor::InitialLines().join(QStringLiteral("\r\n")));
+    EXPECT_EQ(static_cast<ICore *>(TCore::Obj())->GetSouceCode(), EditorSourceText());
+    EXPECT_GE(TCore::Obj()->View()->ObserverList()->Count(), 2);
+
+    // The highlighter's three colours.
+    EXPECT_EQ(editor.SynJScriptSyn->color(QsciLexerCPP::CommentLine), QColor(0, 128, 0));
+    EXPECT_EQ(editor.SynJScriptSyn->color(QsciLexerCPP::Keyword), QColor(0, 0, 255));
+    EXPECT_EQ(editor.SynJScriptSyn->color(QsciLexerCPP::DoubleQuotedString), QColor(128, 0, 0));
+    EXPECT_TRUE(editor.moSrc->autoIndent());
+    EXPECT_FALSE(editor.moSrc->indentationsUseTabs());
+}
+
+TEST(EditorFrameTest, LinesTextJoinsWithCrLfAndSplitsAtAnyLineBreak)
+{
+    TfrEditor editor;
+    TEditorLines &lines = editor.Lines();
+    lines.SetText(QStringLiteral("a\r\nb\nc\rd"));
+    EXPECT_EQ(lines.Count(), 4);
+    EXPECT_EQ(lines.Text(), QStringLiteral("a\r\nb\r\nc\r\nd"));
+    // A final break ends the last line; a second one makes an empty line.
+    lines.SetText(QStringLiteral("a\nb\n"));
+    EXPECT_EQ(lines.Text(), QStringLiteral("a\r\nb"));
+    lines.SetText(QStringLiteral("a\n\n"));
+    EXPECT_EQ(lines.Count(), 2);
+    EXPECT_EQ(lines.Text(), QStringLiteral("a\r\n"));
+    lines.Clear();
+    EXPECT_EQ(lines.Count(), 0);
+    EXPECT_EQ(lines.Text(), QString());
+    EXPECT_EQ(EditorSourceText(), QString());
+}
+
+TEST(EditorFrameTest, AFreedEditorIsNoLongerReached)
+{
+    {
+        TfrEditor editor;
+        editor.Lines().SetText(QStringLiteral("text"));
+        EXPECT_EQ(EditorSourceText(), QStringLiteral("text"));
+    }
+    EXPECT_EQ(GEditorFrame, nullptr);
+    EXPECT_EQ(static_cast<ICore *>(TCore::Obj())->GetSouceCode(), QString());
+}
+
+TEST(EditorFrameTest, SourceCodeAndToolBarPackets)
+{
+    TfrEditor editor;
+    TValueList code = Packet(QStringLiteral("Text"), QStringLiteral("function setup() {\r\n  x();\r\n}"));
+    editor.rp_SetSourceCode(&code);
+    EXPECT_EQ(editor.Lines().Count(), 3);
+    EXPECT_EQ(editor.Lines().Strings(1), QStringLiteral("  x();"));
+    TValueList none;
+    editor.rp_SetSourceCode(&none);
+    EXPECT_EQ(editor.Lines().Count(), 0);
+
+    editor.show();
+    for (const auto &[name, visible] : {std::pair{QStringLiteral("Module"), true},
+                                        std::pair{QStringLiteral("module"), false},
+                                        std::pair{QStringLiteral("Module"), true},
+                                        std::pair{QStringLiteral("Main"), false},
+                                        std::pair{QStringLiteral("Module"), true},
+                                        std::pair{QString(), false}}) {
+        TValueList p = Packet(QStringLiteral("Name"), name);
+        editor.rp_SetToolBar(&p);
+        EXPECT_EQ(editor.isVisible(), visible) << name.toStdString();
+    }
+
+    // Delivered through the bus, posted.
+    HostView()->sp_SetSourceCode(QStringLiteral("one\ntwo"));
+    ASSERT_TRUE(processEventsUntil([&] { return editor.Lines().Count() == 2; }));
+    EXPECT_EQ(editor.Lines().Text(), QStringLiteral("one\r\ntwo"));
+}
+
+TEST(EditorFrameTest, FilesRoundTripAsUtf8)
+{
+    QTemporaryDir dir;
+    TfrEditor editor;
+    TEditorLines &lines = editor.Lines();
+    const QString path = dir.filePath(QStringLiteral("prog.js"));
+
+    lines.SetText(QStringLiteral("// 깜빡이기\nfunction loop() {\n}\n\n"));
+    lines.SaveToFile(path);
+    EXPECT_EQ(ReadAll(path), QStringLiteral("// 깜빡이기\nfunction loop() {\n}\n\n").toUtf8());
+    lines.Clear();
+    lines.LoadFromFile(path);
+    EXPECT_EQ(lines.Text(), QStringLiteral("// 깜빡이기\r\nfunction loop() {\r\n}\r\n"));
+
+    // Windows line ends and a byte-order mark read the same.
+    const QString windows = dir.filePath(QStringLiteral("windows.js"));
+    WriteAll(windows, QByteArray("\xEF\xBB\xBF") + QStringLiteral("가\r\nb\r\n").toUtf8());
+    lines.LoadFromFile(windows);
+    EXPECT_EQ(lines.Count(), 2);
+    EXPECT_EQ(lines.Strings(0), QStringLiteral("가"));
+
+    // An empty editor writes an empty file.
+    lines.Clear();
+    lines.SaveToFile(path);
+    EXPECT_EQ(ReadAll(path), QByteArray());
+}
+
+TEST(EditorFrameTest, BadFilesRaiseAndLeaveTheEditorAsItWas)
+{
+    QTemporaryDir dir;
+    TfrEditor editor;
+    TEditorLines &lines = editor.Lines();
+    lines.SetText(QStringLiteral("keep\nme"));
+
+    EXPECT_THROW(lines.LoadFromFile(dir.filePath(QStringLiteral("missing.js"))), EFileError);
+    EXPECT_THROW(lines.LoadFromFile(dir.path()), EFileError);
+    const QString latin1 = dir.filePath(QStringLiteral("latin1.js"));
+    WriteAll(latin1, QByteArray("caf\xE9\n"));
+    try {
+        lines.LoadFromFile(latin1);
+        ADD_FAILURE() << "non-UTF-8 text was loaded";
+    } catch (const EFileError &E) {
+        EXPECT_TRUE(E.Message().contains(QStringLiteral("UTF-8")));
+    }
+    const QString huge = dir.filePath(QStringLiteral("huge.js"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(TEditorLines::MaxFileSize + 1));
+    }
+    EXPECT_THROW(lines.LoadFromFile(huge), EFileError);
+    EXPECT_EQ(lines.Text(), QStringLiteral("keep\r\nme"));
+
+    // Writing into a missing folder fails and leaves an existing file whole.
+    EXPECT_THROW(lines.SaveToFile(dir.filePath(QStringLiteral("no/such/dir/x.js"))), EFileError);
+    EXPECT_THROW(lines.SaveToFile(dir.path()), EFileError);
+}
+
+TEST(EditorFrameTest, EndStopsAtLastNonBlankFirstAndTabLinesUpWithTheLineAbove)
+{
+    TfrEditor editor;
+    editor.show();
+    TSourceEditor *ed = editor.moSrc;
+    editor.Lines().SetText(QStringLiteral("var  answer = 42;   \nx"));
+    ed->setCursorPosition(0, 0);
+    QTest::keyClick(ed, Qt::Key_End);
+    int line = 0, index = 0;
+    ed->getCursorPosition(&line, &index);
+    EXPECT_EQ(index, 17);
+    QTest::keyClick(ed, Qt::Key_End);
+    ed->getCursorPosition(&line, &index);
+    EXPECT_EQ(index, 20);
+
+    // On the second line, after "x": Tab goes under "answer".
+    ed->setCursorPosition(1, 1);
+    QTest::keyClick(ed, Qt::Key_Tab);
+    EXPECT_EQ(editor.Lines().Strings(1), QStringLiteral("x    "));
+    // Past the words above, an ordinary indent of spaces.
+    ed->setCursorPosition(1, 5);
+    QTest::keyClick(ed, Qt::Key_Tab);
+    EXPECT_FALSE(editor.Lines().Strings(1).contains(QLatin1Char('\t')));
+    EXPECT_GT(editor.Lines().Strings(1).size(), 5);
+}

@@ -1,0 +1,119 @@
+#include "hosttestsupport.h"
+#include "messages.h"
+#include "testsupport.h"
+
+#include <Qsci/qsciscintilla.h>
+#include <gtest/gtest.h>
+#include <initializer_list>
+#include <thread>
+#include <utility>
+
+namespace {
+
+TValueList Error(std::initializer_list<std::pair<const char *, QString>> AValues)
+{
+    TValueList p;
+    for (const auto &[key, value] : AValues)
+        p.SetValues(QString::fromLatin1(key), value);
+    return p;
+}
+
+class MessagesTest : public ::testing::Test
+{
+protected:
+    TfrMessages Pane;
+};
+
+} // namespace
+
+TEST_F(MessagesTest, CodeErrorFormats)
+{
+    TValueList noLine = Error({{"LineNo", "-1"}, {"ErrorMsg", "x"}});
+    Pane.rp_CodeError(&noLine);
+    EXPECT_EQ(Pane.Lines(), QStringList{QStringLiteral("* Error : x")});
+
+    TValueList full = Error({{"LineNo", "12"}, {"ErrorMsg", "x"}, {"ErrorText", "  y"}});
+    Pane.rp_CodeError(&full);
+    TValueList blankText = Error({{"LineNo", "3"}, {"ErrorMsg", "z"}, {"ErrorText", " \t\x01 "}});
+    Pane.rp_CodeError(&blankText);
+    TValueList noKeys;
+    Pane.rp_CodeError(&noKeys);
+    TValueList negative = Error({{"LineNo", "-2"}, {"ErrorText", "w"}});
+    Pane.rp_CodeError(&negative);
+    TValueList notANumber = Error({{"LineNo", "twelve"}, {"ErrorMsg", "%1 stays"}});
+    Pane.rp_CodeError(&notANumber);
+
+    const QStringList expected{
+        QStringLiteral("* Error : x"),
+        QStringLiteral("* Error: x"),
+        QStringLiteral("  - Line no: 12"),
+        QStringLiteral("      y"),
+        QStringLiteral("* Error: z"),
+        QStringLiteral("  - Line no: 3"),
+        QStringLiteral("* Error: "),
+        QStringLiteral("  - Line no: 0"),
+        QStringLiteral("* Error: "),
+        QStringLiteral("  - Line no: -2"),
+        QStringLiteral("    w"),
+        QStringLiteral("* Error: %1 stays"),
+        QStringLiteral("  - Line no: 0"),
+    };
+    EXPECT_EQ(Pane.Lines(), expected);
+    // The control shows exactly these lines.
+    EXPECT_EQ(Pane.moMsg->text(), expected.join(QLatin1Char('\n')));
+    EXPECT_TRUE(Pane.moMsg->isReadOnly());
+}
+
+TEST_F(MessagesTest, ShowsOnReportsAndClearsOnRunAndMainOnly)
+{
+    EXPECT_TRUE(Pane.isHidden());
+    TValueList msg;
+    msg.SetValues(QStringLiteral("Msg"), QStringLiteral("hello"));
+    Pane.rp_Message(&msg);
+    TValueList empty;
+    Pane.rp_Message(&empty);
+    EXPECT_FALSE(Pane.isHidden());
+    TValueList err = Error({{"LineNo", "-1"}, {"ErrorMsg", "bad"}});
+    Pane.rp_CodeError(&err);
+    EXPECT_EQ(Pane.Lines(),
+              (QStringList{QStringLiteral("hello"), QString(), QStringLiteral("* Error : bad")}));
+
+    for (const QString &name : {QStringLiteral("Module"), QStringLiteral("main"), QString()}) {
+        TValueList p;
+        p.SetValues(QStringLiteral("Name"), name);
+        Pane.rp_SetToolBar(&p);
+        EXPECT_FALSE(Pane.isHidden()) << name.toStdString();
+        EXPECT_EQ(Pane.Lines().size(), 3);
+    }
+    TValueList mainMode;
+    mainMode.SetValues(QStringLiteral("Name"), QStringLiteral("Main"));
+    Pane.rp_SetToolBar(&mainMode);
+    EXPECT_TRUE(Pane.isHidden());
+    EXPECT_TRUE(Pane.Lines().isEmpty());
+    EXPECT_EQ(Pane.moMsg->text(), QString());
+
+    // Clearing a hidden, empty pane leaves it so; the next line starts afresh.
+    Pane.rp_ClearErrorMessage(nullptr);
+    EXPECT_TRUE(Pane.isHidden());
+    Pane.rp_Message(&msg);
+    EXPECT_EQ(Pane.moMsg->text(), QStringLiteral("hello"));
+}
+
+TEST_F(MessagesTest, ReportsPostedFromAnotherThreadArriveInOrderAfterTheClear)
+{
+    TValueList stale;
+    stale.SetValues(QStringLiteral("Msg"), QStringLiteral("from the last run"));
+    Pane.rp_Message(&stale);
+    TCore::Obj()->View()->sp_ClearErrorMessage();
+    std::thread engine([] {
+        HostView()->sp_Message(QStringLiteral("first"));
+        TValueList err;
+        err.SetValues(QStringLiteral("LineNo"), QStringLiteral("7"));
+        err.SetValues(QStringLiteral("ErrorMsg"), QStringLiteral("boom"));
+        HostView()->sp_CodeError(&err);
+    });
+    engine.join();
+    ASSERT_TRUE(processEventsUntil([&] { return Pane.Lines().size() == 3; }));
+    EXPECT_EQ(Pane.Lines(), (QStringList{QStringLiteral("first"), QStringLiteral("* Error: boom"),
+                                         QStringLiteral("  - Line no: 7")}));
+}

@@ -1,0 +1,72 @@
+// The orderly shut-down finalizes the process-wide core, so it has a test
+// program of its own.
+
+#include "hosttestsupport.h"
+#include "mainform.h"
+#include "saveforminfo.h"
+#include "testsupport.h"
+#include "toolbars.h"
+#include "web.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+KB_WEB_ENGINE_SANITIZER_OPTIONS
+
+TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
+{
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("FormInfo.ini"));
+    const QString previousIni = TSaveFormInfo::SetFileName(ini);
+
+    auto *form = new TfmMain;
+    form->show();
+    ASSERT_TRUE(form->frWeb->WebBrowserBeforeNavigate2(QStringLiteral("kb://a/b/Good")));
+    ASSERT_TRUE(processEventsUntil([] { return TModule::Obj()->CurrentModule() != nullptr; }));
+    QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
+    ASSERT_TRUE(processEventsUntil([&] { return !form->frToolBarModule->isHidden(); }));
+
+    // The request is refused; the module window closes at once; the core is
+    // finalized; the library stays until the timer.
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(window.isNull() || !window->isVisible());
+    EXPECT_TRUE(TCore::Obj()->IsFinalized());
+    EXPECT_FALSE(TCore::Obj()->View()->Active());
+    EXPECT_TRUE(form->tmClose->isActive());
+    EXPECT_TRUE(TModule::Obj()->IsLoaded());
+
+    // A second request within the delay changes nothing.
+    const int remaining = form->tmClose->remainingTime();
+    EXPECT_FALSE(form->close());
+    EXPECT_LE(form->tmClose->remainingTime(), remaining);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(1); }); // safety net
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_GE(clock.elapsed(), 150);
+
+    // The window freed itself before its library went; the "Main" that it
+    // posted was dropped, so the panes kept module mode.
+    EXPECT_TRUE(window.isNull());
+    EXPECT_FALSE(TModule::Obj()->IsLoaded());
+    EXPECT_FALSE(IsResident(QStringLiteral("Good")));
+    EXPECT_FALSE(form->frToolBarModule->isHidden());
+    EXPECT_TRUE(form->frWeb->isHidden());
+
+    // Destruction writes the placement.
+    const QRect bounds = form->frameGeometry();
+    delete form;
+    EXPECT_EQ(fmMain, nullptr);
+    EXPECT_EQ(ReadIniInteger(ini, QStringLiteral("TfmMain"), QStringLiteral("Width"), -1), bounds.width());
+    EXPECT_EQ(ReadIniInteger(ini, QStringLiteral("TfmMain"), QStringLiteral("Height"), -1), bounds.height());
+    EXPECT_NE(ReadIniInteger(ini, QStringLiteral("TfmMain"), QStringLiteral("Left"), -12345), -12345);
+    TSaveFormInfo::SetFileName(previousIni);
+}
