@@ -85,8 +85,12 @@ void TModule::FreeLibrary()
     if (QCoreApplication::instance())
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (FCurrentModule) {
-        DebugTrace(QStringLiteral("TModule.FreeLibrary - %1 still open, freed first\n")
+        DebugTrace(QStringLiteral("TModule.FreeLibrary - %1 still open, closed first\n")
                        .arg(QString::fromUtf8(FCurrentModule->metaObject()->className())));
+        // Its own close step leaves the bus and stops its program.
+        FCurrentModule->close();
+        if (QCoreApplication::instance())
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         delete FCurrentModule.data();
     }
     void *handle = FModuleHandle;

@@ -168,6 +168,9 @@ TModuleBase::TModuleBase(QObject *)
 
 TModuleBase::~TModuleBase()
 {
+    // A window freed without its close step must not stay on the bus.
+    if (GCore && GCore->GetView())
+        GCore->GetView()->Remove(this);
     Stop();
     delete FOpenDialog;
     FOpenDialog = nullptr;

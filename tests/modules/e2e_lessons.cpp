@@ -80,9 +80,9 @@ qint64 WaitLed(QWidget *ALed, bool AOn, int ATimeoutMs)
 
 TEST(EndToEnd, SandboxKeepsTheLinksSample)
 {
-    QPointer<TModuleInterface> w = FollowLink(LinkTo("Empty", "Blink.js"), "Empty");
+    QPointer<TModuleInterface> w = FollowLink(LinkTo("Empty", "Hello.js"), "Empty");
     ASSERT_TRUE(w);
-    QFile sample(GetExecPath() + "Samples/Blink.js");
+    QFile sample(GetExecPath() + "Samples/Hello.js");
     ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
     const QString expected = TEditorLines::SplitLines(QString::fromUtf8(sample.readAll())).join("\r\n");
     // Give any late packet its chance to arrive: none replaces the sample.
@@ -99,7 +99,7 @@ TEST(EndToEnd, SandboxKeepsTheLinksSample)
 
 TEST(EndToEnd, LessonOneBlinksTheLedOnPin13)
 {
-    QPointer<TModuleInterface> w = FollowLink(LinkTo("Glow0001", "Blink.js"), "Glow0001 - Blinking a LED");
+    QPointer<TModuleInterface> w = FollowLink(LinkTo("Glow0001", "Hello.js"), "Glow0001 - Blinking a LED");
     ASSERT_TRUE(w);
     // The lesson's program replaces the sample the link loaded.
     ASSERT_TRUE(processEventsUntil([] { return EditorSourceText().startsWith("// Run 버턴을 클릭하면 한 번만"); }));
@@ -158,6 +158,26 @@ TEST(EndToEnd, LessonTwoBlinkTimeFollowsTheDial)
 
     // Closing during the run stops it.
     CloseModule(w);
+}
+
+TEST(EndToEnd, SecondLinkReplacesAnOpenModuleWhileItRuns)
+{
+    QPointer<TModuleInterface> first = FollowLink(LinkTo("Glow0001"), "Glow0001 - Blinking a LED");
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(processEventsUntil([] { return EditorSourceText().contains("digitalWrite(13, HIGH);"); }));
+    fmMain->frToolBarModule->btRun->Click();
+    QWidget *led = FindControl(first, "TLED");
+    ASSERT_NE(led, nullptr);
+    ASSERT_GE(WaitLed(led, true, 3000), 0);
+
+    // The first window goes with its library; the second opens and runs.
+    QPointer<TModuleInterface> second = FollowLink(LinkTo("Empty", "Hello.js"), "Empty");
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(first.isNull());
+    fmMain->frToolBarModule->btRun->Click();
+    processEventsUntil([] { return false; }, 300);
+    fmMain->frToolBarModule->btStop->Click();
+    CloseModule(second);
 }
 
 int main(int argc, char **argv)
