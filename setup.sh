@@ -14,6 +14,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-declarative-dev
   libqscintilla2-qt6-dev qt6-webengine-dev qt6-multimedia-dev
+  qt6-qpa-plugins libqt6webenginecore6-bin
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-liberation fonts-dejavu-core
 )
@@ -30,7 +31,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi
 
 cmake -S . -B "$build" -G Ninja ${KB_CMAKE_ARGS:-}
