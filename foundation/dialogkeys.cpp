@@ -11,6 +11,15 @@
 
 namespace {
 
+// Multi-line editors, read-only ones too, as the platform's edit controls
+// are. The host's editor and message pane are QScintilla editors, known by
+// their base class's name so that the foundation need not link that library.
+bool IsMultiLineEditor(const QWidget *AControl)
+{
+    return qobject_cast<const QPlainTextEdit *>(AControl) || qobject_cast<const QTextEdit *>(AControl)
+        || AControl->inherits("QsciScintillaBase");
+}
+
 // A multi-line editor takes Enter and Esc itself; any widget can say otherwise
 // through the property "WantDialogKeys".
 bool WantsDialogKeys(const QWidget *AControl)
@@ -18,7 +27,7 @@ bool WantsDialogKeys(const QWidget *AControl)
     const QVariant want = AControl->property("WantDialogKeys");
     if (want.isValid())
         return want.toBool();
-    return qobject_cast<const QPlainTextEdit *>(AControl) || qobject_cast<const QTextEdit *>(AControl);
+    return IsMultiLineEditor(AControl);
 }
 
 bool IsDialogKey(int AKey)
@@ -144,7 +153,8 @@ bool TDialogKeys::eventFilter(QObject *AWatched, QEvent *AEvent)
     if (text.size() != 1 || !text.at(0).isPrint())
         return false;
     const bool alt = key->modifiers() & Qt::AltModifier;
-    const bool takesText = focus && focus->testAttribute(Qt::WA_InputMethodEnabled);
+    const bool takesText =
+        focus && (focus->testAttribute(Qt::WA_InputMethodEnabled) || IsMultiLineEditor(focus));
     if (!alt && takesText)
         return false;
     return OfferChar(form, text, key->modifiers());

@@ -12,13 +12,15 @@ class QWidget;
 //
 // Enter and Esc are offered (TDialogKeyEvent::KeyType) before the focused
 // control sees them, unless that control wants them itself (a multi-line
-// editor, or any widget with the property "WantDialogKeys" set true). The
+// editor, QScintilla's included, or any widget with the property
+// "WantDialogKeys" set true). The
 // focused control is asked first, then every visible control of the window in
 // child order, depth first, until one accepts the event; a key that is taken
 // never reaches the focused control.
 //
 // A typed character is offered (TDialogKeyEvent::CharType) as an accelerator
-// when Alt is held, or when the focused control takes no text input; the
+// when Alt is held, or when the focused control takes no text input (a
+// multi-line editor counts as taking it, also when read-only); the
 // visible controls are asked in child order until one accepts it. Hidden
 // controls are never asked, so a button that cannot be seen cannot be pressed.
 class FOUNDATION_EXPORT TDialogKeyEvent : public QEvent

@@ -189,12 +189,20 @@ void WriteIniInteger(const QString &FileName, const QString &Section, const QStr
             }
         }
 
+        const QByteArray data = lines.join(u'\n').toUtf8() + '\n';
         QSaveFile file(FileName);
-        if (!file.open(QIODevice::WriteOnly))
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(data);
+            file.commit();
             return;
-        file.write(lines.join(u'\n').toUtf8());
-        file.write("\n");
-        file.commit();
+        }
+        // The folder takes no new file to replace it with; a file that is
+        // there and writable is written in place instead.
+        if (loaded == LoadResult::Loaded) {
+            QFile direct(FileName);
+            if (direct.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                direct.write(data);
+        }
     } catch (...) {
         // Reports nothing: the file keeps its old values.
     }

@@ -108,7 +108,7 @@ void TObserverList::do_Notify(QObject *Observer, TValueList *APacket)
 
 void TObserverList::BroadCast(const TValueList *APacket)
 {
-    if (!FActive)
+    if (!Active())
         return;
     SetLastCommand(APacket->Values(QStringLiteral("Code")));
     std::lock_guard lock(FCS);
@@ -120,7 +120,7 @@ void TObserverList::BroadCast(const TValueList *APacket)
 
 void TObserverList::BroadCast(const QString &AText)
 {
-    if (!FActive)
+    if (!Active())
         return;
     TValueList packet;
     packet.SetText(AText);
@@ -129,7 +129,7 @@ void TObserverList::BroadCast(const QString &AText)
 
 void TObserverList::BroadCastToOther(QObject *Sender, TValueList *APacket)
 {
-    if (!FActive)
+    if (!Active())
         return;
     SetLastCommand(APacket->Values(QStringLiteral("Code")));
     std::lock_guard lock(FCS);
@@ -142,7 +142,7 @@ void TObserverList::BroadCastToOther(QObject *Sender, TValueList *APacket)
 
 void TObserverList::BroadCastToOther(QObject *Sender, const QString &AText)
 {
-    if (!FActive)
+    if (!Active())
         return;
     TValueList packet;
     packet.SetText(AText);
@@ -171,7 +171,7 @@ void TObserverList::Post(TValueList *APacket)
 
 void TObserverList::AsyncBroadcast(const TValueList *APacket)
 {
-    if (!FActive)
+    if (!Active())
         return;
     auto *copy = new TValueList;
     copy->SetText(APacket->Text());
@@ -180,7 +180,7 @@ void TObserverList::AsyncBroadcast(const TValueList *APacket)
 
 void TObserverList::AsyncBroadcast(const QString &AText)
 {
-    if (!FActive)
+    if (!Active())
         return;
     auto *packet = new TValueList;
     packet->SetText(AText);

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <atomic>
 #include <mutex>
 #include <stdexcept>
 
@@ -57,8 +58,10 @@ public:
     void AsyncBroadcast(const TValueList *APacket);
     void AsyncBroadcast(const QString &AText);
 
-    bool Active() const { return FActive; }
-    void SetActive(bool Value) { FActive = Value; }
+    // A plain flag, no lock; atomic only because senders on other threads
+    // read it.
+    bool Active() const { return FActive.load(std::memory_order_relaxed); }
+    void SetActive(bool Value) { FActive.store(Value, std::memory_order_relaxed); }
     QString GetLastCommand() const;
     QString LastCommand() const { return GetLastCommand(); }
 
@@ -78,5 +81,5 @@ private:
     QList<QObject *> FList;
     mutable std::recursive_mutex FCS;
     TSyncString *FLastCommand = nullptr;
-    bool FActive = true;
+    std::atomic<bool> FActive{true};
 };

@@ -13,6 +13,9 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 // Form classes named as the system's windows: the section is the class name.
@@ -62,6 +65,28 @@ void writeAll(const QString &FileName, const QByteArray &Data)
     QFile f(FileName);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(Data);
+}
+
+// Makes a folder refuse new files (its existing files stay writable), or
+// undoes it; false when this system does not let the test do so.
+bool lockFolder(const QString &Folder, bool ALock)
+{
+    if (geteuid() != 0) {
+        const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        return QFile::setPermissions(Folder, ALock ? all & ~QFile::WriteOwner : all);
+    }
+    // Permissions do not bind the superuser; the immutable flag does.
+    const int fd = ::open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = ALock ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
 }
 
 // A FormInfo.ini of the test's own in a fresh folder.
@@ -272,6 +297,25 @@ TEST_F(PlacementTest, ReadOnlyFileKeepsItsValues)
     WriteIniInteger(ini, "TfmMain", "Left", 9);
     EXPECT_EQ(ReadIniInteger(ini, "TfmMain", "Left", 0), 3);
     QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+TEST_F(PlacementTest, WritableFileInAFolderThatTakesNoNewFilesIsStillWritten)
+{
+    writeAll(ini, "[TfmMain]\nLeft=3\n");
+    if (!lockFolder(dir.path(), true))
+        GTEST_SKIP() << "cannot make the folder refuse new files here";
+    WriteIniInteger(ini, "TfmMain", "Left", 9);
+    WriteIniInteger(ini, "TfmModule", "Top", -4);
+    const int left = ReadIniInteger(ini, "TfmMain", "Left", 0);
+    const int top = ReadIniInteger(ini, "TfmModule", "Top", 0);
+    // A file that does not exist yet cannot be made there: nothing happens.
+    const QString other = dir.filePath("Other.ini");
+    WriteIniInteger(other, "TfmMain", "Left", 1);
+    ASSERT_TRUE(lockFolder(dir.path(), false));
+    EXPECT_EQ(left, 9);
+    EXPECT_EQ(top, -4);
+    EXPECT_FALSE(QFile::exists(other));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"FormInfo.ini"});
 }
 
 TEST_F(PlacementTest, FirstStartTakesTheDefaultsAndSavesOnFree)
