@@ -17,9 +17,13 @@ TDebugTraceSink &currentSink()
     return sink;
 }
 
+// Each trace is a separate entry, as a debugger's output window shows them:
+// on a stream that means ending it with a line break when it has none.
 void writeToStderr(const QString &line)
 {
-    const QByteArray bytes = line.toUtf8();
+    QByteArray bytes = line.toUtf8();
+    if (!bytes.endsWith('\n'))
+        bytes += '\n';
     // One call, so lines from several threads never interleave mid-line.
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, bytes.constData(), size_t(bytes.size()));
 }

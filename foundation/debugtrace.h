@@ -9,7 +9,7 @@
 FOUNDATION_EXPORT void DebugTrace(const QString &AText);
 
 // Where trace lines go. The default sink writes each one to standard error
-// with a single write(2). Returns the sink it replaces; an empty function
+// with a single write(2), as a line of its own. Returns the sink it replaces; an empty function
 // restores the default.
 using TDebugTraceSink = std::function<void(const QString &Line)>;
 FOUNDATION_EXPORT TDebugTraceSink SetDebugTraceSink(TDebugTraceSink Sink);

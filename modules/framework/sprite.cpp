@@ -69,16 +69,21 @@ TSprite::~TSprite() = default;
 
 void TSprite::SetParent(QWidget *AParent)
 {
+    // Reparenting hides the widget on its own; the sprite's flag stays.
+    const bool visible = FVisible;
     QWidget::setParent(AParent);
+    FVisible = visible;
     if (AParent)
         QWidget::setVisible(FVisible);
 }
 
-void TSprite::SetVisible(bool V)
+void TSprite::setVisible(bool V)
 {
+    // show() and hide() come here too, so Visible and the collision test
+    // always agree with what is drawn.
     FVisible = V;
     // Without a parent a shown widget would be a window of its own.
-    if (parentWidget())
+    if (parentWidget() || !V)
         QWidget::setVisible(V);
 }
 
@@ -174,9 +179,10 @@ void TSprite::SetImageList(TImageList *V)
 
 void TSprite::SetInterval(int V)
 {
-    // An interval of 0 or less fires nothing, rather than spinning.
+    // An interval of 0 or less fires nothing, rather than spinning; a later
+    // positive one resumes the steps of an active sprite.
     FInterval = V;
-    if (FTimer->isActive()) {
+    if (FActive) {
         if (V > 0)
             FTimer->start(V);
         else

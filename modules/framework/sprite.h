@@ -96,7 +96,8 @@ public:
     int GetHeight() const { return height(); }
     void SetHeight(int V) { resize(width(), V); }
     bool GetVisible() const { return FVisible; }
-    void SetVisible(bool V);
+    void SetVisible(bool V) { setVisible(V); }
+    void setVisible(bool V) override;
 
     bool GetActive() const { return FActive; }
     int GetImageIndex() const { return FImageIndex; }

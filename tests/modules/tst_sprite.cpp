@@ -128,6 +128,24 @@ TEST(SpriteAnimation, TimerDrivesStepsAtItsInterval)
     EXPECT_TRUE(s.GetActive());
 }
 
+TEST(SpriteAnimation, PositiveIntervalAfterZeroResumesSteps)
+{
+    auto list = MakeList(3);
+    TSprite s;
+    s.SetImageList(list.get());
+    // Started while the interval is 0, then given one: it steps.
+    s.SetInterval(0);
+    s.Start(1);
+    s.SetInterval(5);
+    EXPECT_TRUE(processEventsUntil([&] { return !s.GetActive(); }));
+    // Held at 0 mid-run and set back: it goes on.
+    s.Start(2);
+    s.SetInterval(0);
+    s.SetInterval(5);
+    EXPECT_TRUE(processEventsUntil([&] { return !s.GetActive(); }));
+    EXPECT_EQ(s.Count(), 2);
+}
+
 TEST(SpriteAnimation, ImageListFreedFirstReadsAsNone)
 {
     auto list = MakeList(3);
@@ -263,6 +281,41 @@ TEST(SpriteLifecycle, HiddenUntilShownAndNeverAWindow)
     orphan.SetParent(&parent);
     EXPECT_TRUE(orphan.isVisible());
     orphan.SetVisible(false);
+    EXPECT_FALSE(orphan.isVisible());
+}
+
+TEST(SpriteLifecycle, ShowAndHideAgreeWithVisibleAndCollision)
+{
+    QWidget parent;
+    parent.resize(100, 100);
+    parent.show();
+    QWidget other(&parent); // declared first: outlives the sprites it takes
+    other.resize(50, 50);
+    other.show();
+    TSprite a(&parent), b(&parent);
+    a.SetParent(&parent);
+    b.SetParent(&parent);
+    a.SetHitArea({0, 0, 10, 10});
+    b.SetHitArea({0, 0, 10, 10});
+    // Shown the way a module's own code would show a widget.
+    a.show();
+    b.setVisible(true);
+    EXPECT_TRUE(a.GetVisible());
+    EXPECT_TRUE(a.property("Visible").toBool());
+    EXPECT_TRUE(a.CheckCollision(&b));
+    b.hide();
+    EXPECT_FALSE(b.GetVisible());
+    EXPECT_FALSE(a.CheckCollision(&b));
+
+    // Moving a shown sprite to another parent keeps it shown.
+    a.SetParent(&other);
+    EXPECT_TRUE(a.GetVisible());
+    EXPECT_TRUE(a.isVisible());
+
+    // Without a parent, show() only records the wish: no window appears.
+    TSprite orphan;
+    orphan.show();
+    EXPECT_TRUE(orphan.GetVisible());
     EXPECT_FALSE(orphan.isVisible());
 }
 
