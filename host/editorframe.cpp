@@ -112,8 +112,9 @@ void TEditorLines::LoadFromFile(const QString &AFileName)
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(data);
     // Decoding with replacement characters would lose the file's text on the
-    // next save; refuse it instead.
-    if (decoder.hasError())
+    // next save; so would a NUL, at which the editor's text ends (UTF-16 text
+    // without a byte-order mark has them). Refuse both.
+    if (decoder.hasError() || text.contains(QChar(0)))
         throw EFileError(QStringLiteral("\"%1\" is not a UTF-8 text file.").arg(AFileName));
     SetText(text); // the decoder has dropped a byte-order mark
 }

@@ -157,6 +157,11 @@ TEST(EditorFrameTest, BadFilesRaiseAndLeaveTheEditorAsItWas)
     } catch (const EFileError &E) {
         EXPECT_TRUE(E.Message().contains(QStringLiteral("UTF-8")));
     }
+    // A NUL would end the editor's text there, and the next save would cut
+    // the file short: UTF-16 text without a byte-order mark is refused.
+    const QString utf16 = dir.filePath(QStringLiteral("utf16.js"));
+    WriteAll(utf16, QByteArray("v\0a\0r\0 \0x\0;\0\n\0", 14));
+    EXPECT_THROW(lines.LoadFromFile(utf16), EFileError);
     const QString huge = dir.filePath(QStringLiteral("huge.js"));
     {
         QFile f(huge);
