@@ -55,15 +55,41 @@ const char *const KPrelude = R"JS(
   });
   def('delay', function delay(ms) { B.delay(Number(ms)); });
 
-  var Keyboard = {};
+  // The engine's objects answer a misspelt name with an error, never with
+  // undefined: a learner's typo must not pass in silence. Their own members
+  // are plain accessors; only a name they lack reaches the guard in their
+  // prototype. (A proxy trap that Stop interrupts can crash the engine, so
+  // none may sit on the path of ordinary reads and writes.) Symbols and the
+  // names every object has (toString, valueOf, ...) pass through.
+  function guarded(name) {
+    return Object.create(new Proxy(Object.prototype, {
+      get: function (t, key, receiver) {
+        if (typeof key === 'symbol' || key in t) return Reflect.get(t, key, receiver);
+        if (key === 'toJSON' || key === 'then') return undefined; // probed by JSON and promises
+        throw new TypeError(name + ' has no property "' + String(key) + '"');
+      },
+      set: function (t, key) {
+        if (typeof key !== 'symbol' && key in t)
+          throw new TypeError(name + '.' + String(key) + ' is read-only');
+        throw new TypeError(name + ' has no property "' + String(key) + '"');
+      }
+    }));
+  }
+  function readOnly(name, key) {
+    return function () { throw new TypeError(name + '.' + key + ' is read-only'); };
+  }
+
+  var Keyboard = guarded('Keyboard');
   ['IsUp', 'IsDown', 'IsFire'].forEach(function (n, i) {
-    Object.defineProperty(Keyboard, n, { enumerable: true, get: function () { return B.key(i); } });
+    Object.defineProperty(Keyboard, n, { enumerable: true, get: function () { return B.key(i); },
+                                         set: readOnly('Keyboard', n) });
   });
+  Object.defineProperty(Keyboard, 'toString', { value: function () { return '[object Keyboard]'; } });
   def('Keyboard', Object.freeze(Keyboard));
 
   def('createRepeater', function createRepeater(interval) {
     var id = B.addRepeater(Number(interval));
-    var r = {};
+    var r = guarded('the repeater');
     Object.defineProperty(r, 'OnInterval', { enumerable: true,
       get: function () { return K.rep[id] || null; },
       set: function (f) {
@@ -78,7 +104,8 @@ const char *const KPrelude = R"JS(
     Object.defineProperty(r, 'Enabled', { enumerable: true,
       get: function () { return B.repeaterEnabled(id); },
       set: function (v) { B.setRepeaterEnabled(id, !!v); } });
-    return Object.seal(r);
+    Object.defineProperty(r, 'toString', { value: function () { return '[object Repeater]'; } });
+    return Object.freeze(r);
   });
 
   function text(args) {
@@ -95,28 +122,22 @@ const char *const KPrelude = R"JS(
   def('print', log);
 
   function wrap(id, name, props, indexes, writable, methods) {
-    var t = {};
+    var t = guarded(name);
     props.forEach(function (p, i) {
       var idx = indexes[i];
       Object.defineProperty(t, p, { enumerable: true,
         get: function () { return B.get(id, idx); },
         set: writable[i] ? function (v) { B.set(id, idx, v); }
-                         : function () { throw new TypeError(name + '.' + p + ' is read-only'); } });
+                         : readOnly(name, p) });
     });
     methods.forEach(function (m) {
-      Object.defineProperty(t, m, { value: function () {
-        return B.call(id, m, Array.prototype.slice.call(arguments));
-      } });
+      var f = function () { return B.call(id, m, Array.prototype.slice.call(arguments)); };
+      Object.defineProperty(t, m, { get: function () { return f; }, set: readOnly(name, m) });
     });
     Object.defineProperty(t, 'toString', { value: function () { return '[object ' + name + ']'; } });
-    var p = new Proxy(t, {
-      set: function (target, key, value) {
-        if (key in target) { target[key] = value; return true; }
-        throw new TypeError(name + ' has no property "' + String(key) + '"');
-      }
-    });
-    ids.set(p, id);
-    return p;
+    Object.freeze(t);
+    ids.set(t, id);
+    return t;
   }
   function functions(id, names) {
     names.forEach(function (m) {
@@ -303,9 +324,86 @@ bool TScriptRun::Evaluate(const QString &ACode, const QString &AFileName)
         return !(R.isError() && Ending()); // interrupted, or a normal end
     if (Ending())
         return false; // the error came from the interruption itself
-    ReportError(LineOf(Trace, R), R.toString());
+    int Line = LineOf(Trace, R);
+    QString Message = R.toString();
+    // Calling a misspelt method: the engine wraps the object's own complaint
+    // in its "is not a function" text; the complaint alone says it plainly.
+    static const QRegularExpression Wrapped(
+        QStringLiteral("^TypeError: Property '[^']*' of object (TypeError: .* has no property \".*\") is not a function$"));
+    if (const auto Match = Wrapped.match(Message); Match.hasMatch())
+        Message = Match.captured(1);
+    if (AFileName == KProgramFile && R.property("name").toString() == QLatin1String("SyntaxError")
+        && Line > LastCodeLine()) {
+        // The program ended inside a block: show the block that was never
+        // closed, not the empty end of the text.
+        if (const int Open = UnclosedBraceLine(); Open > 0) {
+            Line = Open;
+            Message += QStringLiteral(" - the '{' on this line is never closed with '}'");
+        }
+    }
+    ReportError(Line, Message);
     FEndRun = true;
     return false;
+}
+
+int TScriptRun::LastCodeLine() const
+{
+    for (qsizetype I = FLines.size(); I > 0; --I)
+        if (!FLines[I - 1].trimmed().isEmpty())
+            return int(I);
+    return 0;
+}
+
+int TScriptRun::UnclosedBraceLine() const
+{
+    // Braces outside comments and string literals; regular expressions are
+    // not told apart, which only a brace inside one would notice.
+    std::vector<int> Open;
+    enum { Code, LineComment, BlockComment, Text } Mode = Code;
+    QChar Quote;
+    for (qsizetype L = 0; L < FLines.size(); ++L) {
+        const QString &T = FLines[L];
+        if (Mode == LineComment)
+            Mode = Code;
+        for (qsizetype I = 0; I < T.size(); ++I) {
+            const QChar C = T[I];
+            const QChar Next = I + 1 < T.size() ? T[I + 1] : QChar();
+            switch (Mode) {
+            case Code:
+                if (C == u'/' && Next == u'/') {
+                    Mode = LineComment;
+                } else if (C == u'/' && Next == u'*') {
+                    Mode = BlockComment;
+                    ++I;
+                } else if (C == u'\'' || C == u'"' || C == u'`') {
+                    Mode = Text;
+                    Quote = C;
+                } else if (C == u'{') {
+                    Open.push_back(int(L + 1));
+                } else if (C == u'}' && !Open.empty()) {
+                    Open.pop_back();
+                }
+                break;
+            case BlockComment:
+                if (C == u'*' && Next == u'/') {
+                    Mode = Code;
+                    ++I;
+                }
+                break;
+            case Text:
+                if (C == u'\\')
+                    ++I;
+                else if (C == Quote)
+                    Mode = Code;
+                break;
+            case LineComment:
+                break;
+            }
+        }
+        if (Mode == Text && Quote != u'`')
+            Mode = Code; // a quote left open ends with its line
+    }
+    return Open.empty() ? -1 : Open.back();
 }
 
 int TScriptRun::LineOf(const QStringList &ATrace, const QJSValue &AError) const
@@ -626,6 +724,29 @@ TScriptRun::TArg TScriptRun::ToArg(const QJSValue &AValue, QMetaType AType)
     return A;
 }
 
+bool TScriptRun::IsNumberType(QMetaType AType)
+{
+    switch (AType.id()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
+    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Double: case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TScriptRun::CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
+{
+    // A value that is no number (a misspelt name read as undefined, a text)
+    // would arrive as 0 and move things without a word: say so instead.
+    if (!IsNumberType(AType) || !std::isnan(AValue.toNumber()) || FEngine->hasError())
+        return true;
+    const QString Shown = AValue.isString() ? QLatin1Char('"') + AValue.toString() + QLatin1Char('"') : AValue.toString();
+    FEngine->throwError(QJSValue::TypeError, AWhat + QStringLiteral(" takes a number, not ") + Shown);
+    return false;
+}
+
 namespace {
 // On the UI thread: the storage that a call or write needs for one argument.
 struct TArgSlot
@@ -690,6 +811,8 @@ void TScriptRun::set(int AId, int AProp, const QJSValue &AValue)
     if (!S->Describe(AId, M, Name))
         return;
     const QMetaProperty P = M->property(AProp);
+    if (!CheckNumber(AValue, P.metaType(), Name + QLatin1Char('.') + QString::fromLatin1(P.name())))
+        return;
     TArg A = ToArg(AValue, P.metaType());
     auto State = S;
     Queue([State, AId, AProp, A = std::move(A)] {
@@ -729,7 +852,8 @@ int TScriptRun::MethodFor(const QMetaObject *AMeta, const QString &AName, int AA
     // rest get empty values); then the longest that takes fewer.
     int Exact = -1, Longer = -1, Shorter = -1;
     const QByteArray N = AName.toLatin1();
-    for (int I = QObject::staticMetaObject.methodCount(); I < AMeta->methodCount(); ++I) {
+    // Most derived first, as C++ would find it.
+    for (int I = AMeta->methodCount() - 1; I >= QObject::staticMetaObject.methodCount(); --I) {
         const QMetaMethod M = AMeta->method(I);
         if (M.name() != N || M.access() != QMetaMethod::Public || M.methodType() == QMetaMethod::Signal)
             continue;
@@ -761,6 +885,10 @@ QJSValue TScriptRun::call(int AId, const QString &AName, const QJSValue &AArgs)
         return {};
     }
     const QMetaMethod M = Meta->method(Index);
+    const QString Shown = S->FunctionHosts.contains(AId) ? AName + QStringLiteral("()") : ObjName + QLatin1Char('.') + AName;
+    for (int I = 0; I < M.parameterCount() && I < Argc; ++I)
+        if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown))
+            return {};
     std::vector<TArg> Args;
     for (int I = 0; I < M.parameterCount(); ++I)
         Args.push_back(I < Argc ? ToArg(AArgs.property(quint32(I)), M.parameterMetaType(I))
@@ -829,7 +957,9 @@ QJSValue TScriptRun::Wrap(int AId)
     for (int I = 0; I < M->propertyCount(); ++I) {
         const QMetaProperty P = M->property(I);
         const QString PN = QString::fromLatin1(P.name());
-        if (!P.isReadable() || !P.isScriptable() || PN == QLatin1String("objectName") || Props.contains(PN))
+        // A class may declare a name again over its base's: the most derived one counts.
+        if (!P.isReadable() || !P.isScriptable() || PN == QLatin1String("objectName")
+            || M->indexOfProperty(P.name()) != I)
             continue;
         Props << PN;
         Indexes << I;

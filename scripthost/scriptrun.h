@@ -97,12 +97,19 @@ private:
 
     void ReportError(int ALine, const QString &AMessage);
     int LineOf(const QStringList &ATrace, const QJSValue &AError) const;
+    // The last line of the program that holds more than white space.
+    int LastCodeLine() const;
+    // The line of the innermost '{' that the program never closes, or -1.
+    int UnclosedBraceLine() const;
 
     // Queues AOp for the UI thread. AAlways: even after Stop (reports).
     bool Queue(std::function<void()> AOp, bool AAlways = false);
     QJSValue Await(const std::shared_ptr<TUiResult> &AResult);
     QJSValue ToScript(const TUiResult &AResult);
     TArg ToArg(const QJSValue &AValue, QMetaType AType);
+    static bool IsNumberType(QMetaType AType);
+    // False, with a TypeError thrown, when a number is wanted and AValue is none.
+    bool CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
     bool ThrowPending();
     QJSValue Wrap(int AId);
     int MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc);
