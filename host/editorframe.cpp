@@ -222,24 +222,33 @@ QStringList TfrEditor::InitialLines()
     };
 }
 
+QFrame *NewClientPanel(QFrame *AFrame)
+{
+    auto *frameLayout = new QVBoxLayout(AFrame);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new QFrame(AFrame);
+    panel->setObjectName(QStringLiteral("plClient"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frameLayout->addWidget(panel);
+    auto *clientLayout = new QVBoxLayout(panel);
+    clientLayout->setContentsMargins(1, 1, 1, 1);
+    return panel;
+}
+
+void FillClientPanel(QFrame *APanel, QFrame *AChild)
+{
+    AChild->setFrameStyle(QFrame::NoFrame);
+    APanel->layout()->addWidget(AChild);
+}
+
 TfrEditor::TfrEditor(QWidget *AOwner)
     : QFrame(AOwner)
 {
     setObjectName(QStringLiteral("frEditor"));
-    auto *frameLayout = new QVBoxLayout(this);
-    frameLayout->setContentsMargins(0, 0, 0, 0);
-
-    plClient = new QFrame(this);
-    plClient->setObjectName(QStringLiteral("plClient"));
-    plClient->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    frameLayout->addWidget(plClient);
-    auto *clientLayout = new QVBoxLayout(plClient);
-    clientLayout->setContentsMargins(1, 1, 1, 1);
-
+    plClient = NewClientPanel(this);
     moSrc = new TSourceEditor(plClient);
     moSrc->setObjectName(QStringLiteral("moSrc"));
-    moSrc->setFrameStyle(QFrame::NoFrame);
-    clientLayout->addWidget(moSrc);
+    FillClientPanel(plClient, moSrc);
 
     const QFont font = CodeFont(13);
     SynJScriptSyn = new QsciLexerJavaScript(moSrc);

@@ -111,3 +111,8 @@ KBHOST_EXPORT QString EditorSourceText();
 
 // "Courier New" at APixels, as the editor and the message pane draw text.
 KBHOST_EXPORT QFont CodeFont(int APixels);
+
+// Fills AFrame with a sunken client panel and returns it; AChild, made on
+// that panel, fills it without a frame of its own.
+QFrame *NewClientPanel(QFrame *AFrame);
+void FillClientPanel(QFrame *APanel, QFrame *AChild);

@@ -34,19 +34,9 @@ TfrMessages::TfrMessages(QWidget *AOwner)
     : QFrame(AOwner)
 {
     setObjectName(QStringLiteral("frMessages"));
-    auto *frameLayout = new QVBoxLayout(this);
-    frameLayout->setContentsMargins(0, 0, 0, 0);
-
-    plClient = new QFrame(this);
-    plClient->setObjectName(QStringLiteral("plClient"));
-    plClient->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    frameLayout->addWidget(plClient);
-    auto *clientLayout = new QVBoxLayout(plClient);
-    clientLayout->setContentsMargins(1, 1, 1, 1);
-
+    plClient = NewClientPanel(this);
     moMsg = new QsciScintilla(plClient);
     moMsg->setObjectName(QStringLiteral("moMsg"));
-    moMsg->setFrameStyle(QFrame::NoFrame);
     moMsg->setUtf8(true);
     moMsg->setFont(CodeFont(13));
     moMsg->setMarginsFont(CodeFont(11));
@@ -58,7 +48,7 @@ TfrMessages::TfrMessages(QWidget *AOwner)
     moMsg->SendScintilla(QsciScintilla::SCI_SETHSCROLLBAR, 0L);
     moMsg->setWrapMode(QsciScintilla::WrapWord);
     moMsg->setCaretLineVisible(false);
-    clientLayout->addWidget(moMsg);
+    FillClientPanel(plClient, moMsg);
 
     TCore::Obj()->View()->Add(this);
 }
