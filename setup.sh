@@ -47,7 +47,7 @@ case "$mode" in
     export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
     # Run from the bench folder: some write pictures into the current folder.
     cd "$build/bench"
-    for b in bin/*; do [ -x "$b" ] && { echo "== $b"; "$b"; }; done ;;
+    for b in bin/*; do [ -f "$b" ] && [ -x "$b" ] && { echo "== $b"; "$b"; }; done ;;
   *)
     echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
