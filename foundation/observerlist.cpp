@@ -3,7 +3,7 @@
 #include "debugtrace.h"
 
 #include <QMetaMethod>
-#include <QSet>
+#include <QHash>
 #include <memory>
 
 namespace {
@@ -11,6 +11,12 @@ namespace {
 void discardPacket(quintptr wparam)
 {
     delete reinterpret_cast<TValueList *>(wparam);
+}
+
+// Normalized type names, as moc records them.
+bool isPacketParameter(const QByteArray &type)
+{
+    return type == "TValueList*" || type == "const TValueList*";
 }
 
 } // namespace
@@ -23,14 +29,22 @@ TObserverList::TObserverList(QObject *AOwner)
 TObserverList::~TObserverList()
 {
     // Observers still listed are freed, each object once even when it
-    // stands at several positions.
-    QSet<QObject *> freed;
+    // stands at several positions. Freeing one may free others (its QObject
+    // children) and may take entries out of the list, so each object is
+    // watched and positions that are gone are passed over.
+    QHash<QObject *, QPointer<QObject>> alive;
+    for (QObject *observer : std::as_const(FList))
+        if (observer)
+            alive.insert(observer, observer);
     for (int i = int(FList.size()) - 1; i >= 0; --i) {
+        if (i >= FList.size())
+            continue;
         QObject *observer = FList.at(i);
-        if (observer && !freed.contains(observer)) {
-            freed.insert(observer);
-            delete observer;
-        }
+        const auto it = alive.find(observer);
+        if (it == alive.end() || it->isNull())
+            continue;
+        alive.erase(it);
+        delete observer;
     }
     FList.clear();
     TSyncString *last = FLastCommand;
@@ -81,7 +95,8 @@ int TObserverList::FindHandler(const QObject *Observer, const QString &Code)
     for (const QMetaObject *mo = Observer->metaObject(); mo; mo = mo->superClass()) {
         for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
             const QMetaMethod m = mo->method(i);
-            if (m.parameterCount() != 1)
+            // Only a method that takes the packet can be called with it.
+            if (m.parameterCount() != 1 || !isPacketParameter(m.parameterTypeName(0)))
                 continue;
             if (QString::fromLatin1(m.name()).compare(name, Qt::CaseInsensitive) == 0)
                 return i;
@@ -92,6 +107,9 @@ int TObserverList::FindHandler(const QObject *Observer, const QString &Code)
 
 void TObserverList::do_Notify(QObject *Observer, TValueList *APacket)
 {
+    // An empty entry has no class to look a handler up in.
+    if (!Observer)
+        return;
     try {
         const int index = FindHandler(Observer, APacket->Values(QStringLiteral("Code")));
         if (index < 0)
@@ -190,7 +208,8 @@ void TObserverList::AsyncBroadcast(const QString &AText)
 void TObserverList::do_AsyncBroadcast(TMessage *Message)
 {
     std::unique_ptr<TValueList> packet(reinterpret_cast<TValueList *>(Message->WParam));
-    BroadCast(packet.get());
+    if (packet)
+        BroadCast(packet.get());
 }
 
 void TObserverList::SetLastCommand(const QString &Code)

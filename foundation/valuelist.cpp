@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -85,6 +87,24 @@ bool parseInteger(const QString &s, T &out)
 
 } // namespace
 
+void TValueList::CheckIndex(int Index) const
+{
+    if (Index < 0 || Index >= FLines.size())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
+}
+
+QString TValueList::Strings(int Index) const
+{
+    CheckIndex(Index);
+    return FLines.at(Index);
+}
+
+void TValueList::Delete(int Index)
+{
+    CheckIndex(Index);
+    FLines.removeAt(Index);
+}
+
 int TValueList::Add(const QString &S)
 {
     FLines.append(S);
@@ -106,6 +126,7 @@ int TValueList::IndexOfName(const QString &Name) const
 
 QString TValueList::Names(int Index) const
 {
+    CheckIndex(Index);
     const QString &line = FLines.at(Index);
     const qsizetype eq = line.indexOf(u'=');
     return eq < 0 ? QString() : line.left(eq);
@@ -155,6 +176,10 @@ void TValueList::SetText(const QString &AText)
     // Everything from the first NUL on is dropped.
     const qsizetype nul = AText.indexOf(QChar(u'\0'));
     const QStringView text = nul < 0 ? QStringView(AText) : QStringView(AText).left(nul);
+    // A text that opens with a NUL still has its first line: the empty run
+    // before the NUL.
+    if (text.isEmpty() && !AText.isEmpty())
+        FLines.append(QString());
     qsizetype pos = 0;
     while (pos < text.size()) {
         const qsizetype marker = text.indexOf(LineBreak, pos);
@@ -209,7 +234,13 @@ bool TValueList::ParseInt64(const QString &S, int64_t &Out) { return parseIntege
 
 bool TValueList::ParseFloat(const QString &S, double &Out)
 {
-    const QString t = S.trimmed();
+    // Only spaces may surround the number; tabs and line breaks make it bad.
+    qsizetype first = 0, last = S.size();
+    while (first < last && S.at(first) == u' ')
+        ++first;
+    while (last > first && S.at(last - 1) == u' ')
+        --last;
+    const QString t = S.mid(first, last - first);
     const QString upper = t.toUpper();
     if (upper == u"INF" || upper == u"+INF") {
         Out = std::numeric_limits<double>::infinity();

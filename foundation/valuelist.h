@@ -30,9 +30,10 @@ public:
 
     // list operations
     int Count() const { return int(FLines.size()); }
-    QString Strings(int Index) const { return FLines.at(Index); }
+    // A position outside 0..Count-1 raises std::out_of_range.
+    QString Strings(int Index) const;
     int Add(const QString &S);
-    void Delete(int Index) { FLines.removeAt(Index); }
+    void Delete(int Index);
     void Clear() { FLines.clear(); }
     int IndexOfName(const QString &Name) const;
     QString Names(int Index) const;
@@ -84,6 +85,8 @@ private:
     void *GetPointers(const QString &Name) const;
     bool GetBooleans(const QString &Name) const;
     TRect GetRect(const QString &Name) const;
+
+    void CheckIndex(int Index) const;
 
     template <typename Sum, typename Read>
     Sum Total(Read ReadByName) const;

@@ -44,6 +44,28 @@ public:
     Q_INVOKABLE void RP_BOTH(TValueList *) { Received << "derived:Both"; }
 };
 
+// A handler name with the wrong argument type: not a packet handler.
+class WrongArgumentObserver : public TBaseObserver
+{
+    Q_OBJECT
+public:
+    using TBaseObserver::TBaseObserver;
+    Q_INVOKABLE void rp_Ping(int) { Received << "wrong:int"; }
+    Q_INVOKABLE void rp_Both(const QString &) { Received << "wrong:QString"; }
+};
+
+// Leaves the list when freed, as the system's observers do.
+class SelfRemoving : public QObject
+{
+    Q_OBJECT
+public:
+    SelfRemoving(TObserverList *list, QObject *parent) : QObject(parent), FList(list) {}
+    ~SelfRemoving() override { FList->Remove(this); }
+
+private:
+    TObserverList *FList;
+};
+
 struct NotAnException
 {
 };
@@ -317,6 +339,21 @@ TEST_F(ObserverListTest, HandlerInBaseClassOfAnotherLibraryIsFound)
     EXPECT_EQ(d.Received, QStringList({"base:Ping:x", "derived:Both"}));
 }
 
+TEST_F(ObserverListTest, MethodsThatDoNotTakeThePacketAreNotHandlers)
+{
+    WrongArgumentObserver w;
+    Recorder *a = make("A");
+    list.Add(a);
+    list.Add(nullptr); // an empty entry is passed over
+    list.Add(&w);
+    TValueList p = ping("x");
+    list.BroadCast(&p);
+    list.BroadCast("Code=Both<tAv>");
+    list.Notify(nullptr, &p);
+    EXPECT_EQ(w.Received, QStringList({"base:Ping:x", "base:Both"}));
+    EXPECT_EQ(journal, QStringList({"A:x"}));
+}
+
 TEST_F(ObserverListTest, PostedPacketsArriveInOrderOnTheEventLoop)
 {
     Recorder *a = make("A");
@@ -329,6 +366,21 @@ TEST_F(ObserverListTest, PostedPacketsArriveInOrderOnTheEventLoop)
     EXPECT_TRUE(journal.isEmpty());
     EXPECT_TRUE(processEventsUntil([&] { return journal.size() == 3; }));
     EXPECT_EQ(journal, QStringList({"A:1", "A:2", "A:3"}));
+}
+
+TEST_F(ObserverListTest, OtherThrownObjectFromAPostedPacketReachesTheLoop)
+{
+    // The posted packet is freed on the way out (the leak checker sees it).
+    Recorder *a = make("A"), *b = make("B");
+    list.Add(a);
+    list.Add(b);
+    b->OnPing = [](TValueList *) { throw NotAnException(); };
+    list.AsyncBroadcast("Code=Ping<tAv>Arg=1<tAv>");
+    EXPECT_THROW(QCoreApplication::sendPostedEvents(), NotAnException);
+    EXPECT_EQ(journal, QStringList({"B:1"}));
+    b->OnPing = nullptr;
+    list.AsyncBroadcast("Code=Ping<tAv>Arg=2<tAv>");
+    ASSERT_TRUE(processEventsUntil([&] { return journal.size() == 3; }));
 }
 
 TEST_F(ObserverListTest, PostedPacketDroppedWhenListBecameInactive)
@@ -393,13 +445,34 @@ TEST(ObserverListLifetime, DestructionFreesListedObserversOnceAndQueuedPackets)
     EXPECT_TRUE(journal.isEmpty());
 }
 
+TEST(ObserverListLifetime, DestructionCopesWithObserversFreeingOrRemovingOthers)
+{
+    auto *list = new TObserverList;
+    QPointer<QObject> parent = new QObject;
+    QPointer<QObject> child = new QObject(parent.data());             // freed with parent, stays listed
+    QPointer<QObject> leaving = new SelfRemoving(list, parent.data()); // freed with parent, leaves the list
+    QPointer<QObject> other = new QObject;
+    list->Add(other);
+    list->Add(child);
+    list->Add(leaving);
+    list->Add(parent);
+    delete list;
+    EXPECT_TRUE(parent.isNull());
+    EXPECT_TRUE(child.isNull());
+    EXPECT_TRUE(leaving.isNull());
+    EXPECT_TRUE(other.isNull());
+}
+
 TEST(HandleComponent, DispatchesMessagesByNumberThroughAncestors)
 {
     TObserverList list;
     EXPECT_NE(list.Handle(), 0u);
-    // An unknown number goes nowhere; a stale handle is refused.
+    // An unknown number goes nowhere; a stale handle is refused; message
+    // 1025 without a packet delivers nothing.
     EXPECT_TRUE(THandleComponent::PostMessageW(list.Handle(), 4711, 0, 0));
+    EXPECT_TRUE(THandleComponent::PostMessageW(list.Handle(), 1025, 0, 0));
     QCoreApplication::processEvents();
+    EXPECT_EQ(list.LastCommand(), QString());
     quintptr stale = 0;
     {
         TObserverList other;

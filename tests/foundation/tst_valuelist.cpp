@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -106,6 +107,8 @@ TEST_F(ValueListTest, TextFormParsing)
         {"<tA<tAv>", {"<tA"}},
         {QString("ab") + QChar(0) + "c<tAv>d<tAv>", {"ab"}},
         {QString("a<tAv>") + QChar(0) + "b", {"a"}},
+        // The first line is the empty run before a leading NUL.
+        {QString(QChar(0)) + "a<tAv>b", {""}},
     };
     for (const Case &c : cases) {
         TValueList p = packetOf({"old"});
@@ -128,6 +131,21 @@ TEST_F(ValueListTest, TextRoundTripKeepsLinesButSplitsMarkersAndCutsAtNul)
     TValueList n = packetOf({QString("A=x") + QChar(0) + "y", "B=2"});
     q.SetText(n.Text());
     EXPECT_EQ(linesOf(q), QStringList({"A=x"}));
+
+    // A line that starts with a NUL loses its text but stays a line.
+    TValueList z = packetOf({QString(QChar(0)) + "x", "B=2"});
+    q.SetText(z.Text());
+    EXPECT_EQ(linesOf(q), QStringList({""}));
+}
+
+TEST_F(ValueListTest, PositionsOutsideTheListRaise)
+{
+    TValueList p = packetOf({"A=1"});
+    EXPECT_THROW(p.Strings(1), std::out_of_range);
+    EXPECT_THROW(p.Strings(-1), std::out_of_range);
+    EXPECT_THROW(p.Names(1), std::out_of_range);
+    EXPECT_THROW(p.Delete(1), std::out_of_range);
+    EXPECT_EQ(p.Count(), 1);
 }
 
 TEST_F(ValueListTest, IntegerReading)
@@ -200,6 +218,8 @@ TEST_F(ValueListTest, FloatReading)
         {"1.5", 1.5}, {" 1.5 ", 1.5}, {"-2", -2}, {"+2", 2}, {"1e3", 1000}, {"1E-2", 0.01},
         {"1.5E+2", 150}, {".5", 0.5}, {"5.", 5}, {"abc", 0}, {"", 0}, {"1,5", 0}, {"1.5.2", 0},
         {"1e", 0}, {"e3", 0}, {"1 e3", 0}, {"--1", 0}, {"0x10", 0},
+        // Only spaces may surround the number.
+        {"  2.5  ", 2.5}, {"\t2.5", 0}, {"2.5\r\n", 0}, {"2.5\n", 0},
     };
     for (const auto &c : cases) {
         TValueList p;
