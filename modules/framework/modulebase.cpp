@@ -136,16 +136,36 @@ QString TFileDialog::QtFilter(const QString &AFilter)
 
 bool TFileDialog::Execute()
 {
-    QFileDialog dialog(qobject_cast<QWidget *>(parent()));
-    dialog.setAcceptMode(FSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(FSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(QtFilter(FFilter));
+    // Modal to its module window alone: a program that asks again and again
+    // (from loop(), say) leaves the host's Stop and Close within reach, and
+    // they close the dialog.
+    QPointer<TFileDialog> self(this);
+    QPointer<QFileDialog> dialog = new QFileDialog(qobject_cast<QWidget *>(parent()));
+    FDialog = dialog;
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAcceptMode(FSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(FSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setNameFilter(QtFilter(FFilter));
     if (!FFileName.isEmpty())
-        dialog.selectFile(FFileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        dialog->selectFile(FFileName);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    // While it showed, the window may have closed and freed the dialog, and
+    // this object with it.
+    const QStringList files = dialog ? dialog->selectedFiles() : QStringList();
+    delete dialog.data();
+    if (!self)
         return false;
-    FFileName = dialog.selectedFiles().constFirst();
+    FDialog = nullptr;
+    if (!accepted || files.isEmpty())
+        return false;
+    FFileName = files.constFirst();
     return true;
+}
+
+void TFileDialog::Cancel()
+{
+    if (FDialog)
+        FDialog->reject();
 }
 
 // TModuleBase
@@ -287,6 +307,8 @@ void TModuleBase::Start(const QString &ACode)
 {
     raise();
     activateWindow();
+    // The engine ends a run that is going on; so does its dialog.
+    CancelDialogs();
     Api().PrepareScriptHost();
     AddObjects();
     ScriptAddObject(FOpenDialog, QStringLiteral("OpenDialog"));
@@ -299,6 +321,16 @@ void TModuleBase::Start(const QString &ACode)
 void TModuleBase::Stop()
 {
     Api().StopScriptHost();
+    CancelDialogs();
+}
+
+void TModuleBase::CancelDialogs()
+{
+    // A dialog that a program opened goes with its run.
+    if (FOpenDialog)
+        FOpenDialog->Cancel();
+    if (FSaveDialog)
+        FSaveDialog->Cancel();
 }
 
 void TModuleBase::AddObjects()

@@ -5,11 +5,13 @@
 #include "valuelist.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QSize>
 #include <QString>
 #include <exception>
 
+class QFileDialog;
 class QImage;
 class TSaveFormInfo;
 
@@ -55,6 +57,9 @@ public:
     TFileDialog(bool ASave, QObject *AOwner);
 
     Q_INVOKABLE bool Execute();
+    // Closes the dialog that Execute shows, if it is showing, as if the user
+    // had cancelled it.
+    void Cancel();
 
     QString GetFileName() const { return FFileName; }
     void SetFileName(const QString &V) { FFileName = V; }
@@ -69,6 +74,7 @@ private:
     bool FSave;
     QString FFileName;
     QString FFilter;
+    QPointer<QFileDialog> FDialog;
 };
 
 class MODULEFRAMEWORK_EXPORT TOpenDialog : public TFileDialog
@@ -174,6 +180,9 @@ protected:
     void closeEvent(QCloseEvent *AEvent) override;
 
 private:
+    // Closes a file dialog that the program has open.
+    void CancelDialogs();
+
     TSaveFormInfo *FSaveFormInfo = nullptr;
     TFileDialog *FOpenDialog = nullptr;
     TFileDialog *FSaveDialog = nullptr;

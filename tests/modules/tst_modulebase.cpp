@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
@@ -289,6 +290,59 @@ TEST_F(ModuleBaseTest, ScriptSeesTheFormProperties)
     EXPECT_GE(w->OpenDialog()->metaObject()->indexOfProperty("FileName"), 0);
     EXPECT_GE(mo->indexOfMethod("rp_CloseModules(TValueList*)"), 0);
     delete w;
+}
+
+namespace {
+
+// Calls ADialog's Execute as the engine would and runs AStep while its
+// dialog shows; a dialog that AStep leaves open is cancelled later, so that
+// a fault fails the test instead of hanging it.
+bool ExecuteWhileShowing(TFileDialog *ADialog, QWidget *AWindow, std::function<void(QFileDialog *)> AStep)
+{
+    QTimer::singleShot(0, [AWindow, AStep] {
+        QPointer<QFileDialog> shown = AWindow->findChild<QFileDialog *>();
+        AStep(shown);
+        QTimer::singleShot(3000, [shown] {
+            if (shown)
+                shown->reject();
+        });
+    });
+    return ADialog->Execute();
+}
+
+} // namespace
+
+// A program that opens its dialog again and again (in loop()) must not lock
+// the learner out: the dialog blocks its own window only, and Stop, a new
+// Run and Close each take it away.
+TEST_F(ModuleBaseTest, ProgramDialogBlocksOnlyItsWindowAndGoesWithTheRun)
+{
+    QPointer<TfmModule> w = NewWindow();
+    w->show();
+
+    Qt::WindowModality modality = Qt::NonModal;
+    bool visibleAfterStop = true;
+    EXPECT_FALSE(ExecuteWhileShowing(w->OpenDialog(), w, [&](QFileDialog *D) {
+        ASSERT_TRUE(D);
+        modality = D->windowModality();
+        w->Stop();
+        visibleAfterStop = D->isVisible();
+    }));
+    EXPECT_EQ(modality, Qt::WindowModal);
+    EXPECT_FALSE(visibleAfterStop);
+    EXPECT_EQ(w->findChild<QFileDialog *>(), nullptr);
+
+    bool visibleAfterStart = true;
+    EXPECT_FALSE(ExecuteWhileShowing(w->SaveDialog(), w, [&](QFileDialog *D) {
+        ASSERT_TRUE(D);
+        w->Start(QStringLiteral("loop();"));
+        visibleAfterStart = D->isVisible();
+    }));
+    EXPECT_FALSE(visibleAfterStart);
+
+    // Closed, and freed, while the dialog shows.
+    EXPECT_FALSE(ExecuteWhileShowing(w->OpenDialog(), w, [&](QFileDialog *) { w->close(); }));
+    EXPECT_TRUE(processEventsUntil([&] { return w.isNull(); }));
 }
 
 TEST(FileDialogFilter, WindowsPatternsBecomeQtFilters)
