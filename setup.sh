@@ -19,7 +19,7 @@ packages=(
   fonts-nanum fonts-liberation fonts-dejavu-core
 )
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
-  packages+=(clang libclang-rt-14-dev xvfb xauth)
+  packages+=(clang libclang-rt-14-dev xvfb xauth pulseaudio)
 fi
 
 missing=()

@@ -747,6 +747,27 @@ bool TScriptRun::CheckNumber(const QJSValue &AValue, QMetaType AType, const QStr
     return false;
 }
 
+bool TScriptRun::CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
+{
+    // An object of another class, or a value that is no object, would
+    // arrive as nothing, and a test such as CheckCollision would say false
+    // without a word: say what the member takes instead. null and undefined
+    // do pass as nothing.
+    if (!IsObjectPointer(AType) || AValue.isNull() || AValue.isUndefined() || FEngine->hasError())
+        return true;
+    const QMetaObject *Wanted = AType.metaObject();
+    const int Id = AValue.isObject() ? FIdOf.call({AValue}).toInt() : -1;
+    const QMetaObject *Meta = nullptr;
+    QString Name;
+    if (Id >= 0 && S->Describe(Id, Meta, Name) && (!Wanted || Meta->inherits(Wanted)))
+        return true;
+    QString Shown = Id >= 0 && Meta ? Name : AValue.isString() ? QLatin1Char('"') + AValue.toString() + QLatin1Char('"')
+                                                              : AValue.toString();
+    const QString Class = Wanted ? QString::fromLatin1(Wanted->className()) : QStringLiteral("an object");
+    FEngine->throwError(QJSValue::TypeError, AWhat + QStringLiteral(" takes a ") + Class + QStringLiteral(", not ") + Shown);
+    return false;
+}
+
 namespace {
 // On the UI thread: the storage that a call or write needs for one argument.
 struct TArgSlot
@@ -887,7 +908,8 @@ QJSValue TScriptRun::call(int AId, const QString &AName, const QJSValue &AArgs)
     const QMetaMethod M = Meta->method(Index);
     const QString Shown = S->FunctionHosts.contains(AId) ? AName + QStringLiteral("()") : ObjName + QLatin1Char('.') + AName;
     for (int I = 0; I < M.parameterCount() && I < Argc; ++I)
-        if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown))
+        if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown)
+            || !CheckObject(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown))
             return {};
     std::vector<TArg> Args;
     for (int I = 0; I < M.parameterCount(); ++I)

@@ -110,6 +110,9 @@ private:
     static bool IsNumberType(QMetaType AType);
     // False, with a TypeError thrown, when a number is wanted and AValue is none.
     bool CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
+    // False, with a TypeError thrown, when an object of the parameter's class
+    // is wanted and AValue is none.
+    bool CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
     bool ThrowPending();
     QJSValue Wrap(int AId);
     int MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc);

@@ -29,19 +29,29 @@ TImageList::TImageList(int AWidth, int AHeight, QObject *AOwner)
 
 int TImageList::Add(const QImage &AImage)
 {
-    QImage image = AImage.convertToFormat(QImage::Format_ARGB32);
-    if (image.size() != QSize(FWidth, FHeight))
-        image = image.scaled(FWidth, FHeight);
-    FImages.append(image);
-    return int(FImages.size()) - 1;
+    if (AImage.isNull() || FWidth <= 0 || FHeight <= 0)
+        return -1;
+    const int first = int(FImages.size());
+    if (AImage.height() == FHeight && AImage.width() > FWidth) {
+        for (int x = 0; x + FWidth <= AImage.width(); x += FWidth)
+            Append(AImage.copy(x, 0, FWidth, FHeight));
+    } else {
+        Append(AImage.size() == QSize(FWidth, FHeight) ? AImage : AImage.scaled(FWidth, FHeight));
+    }
+    return first;
 }
 
-void TImageList::AddStrip(const QImage &AStrip)
+void TImageList::Append(const QImage &AImage)
 {
-    if (FWidth <= 0)
-        return;
-    for (int x = 0; x + FWidth <= AStrip.width(); x += FWidth)
-        Add(AStrip.copy(x, 0, FWidth, FHeight));
+    QImage image = AImage.convertToFormat(QImage::Format_ARGB32);
+    // Key-coloured pixels let the parent's picture show through.
+    for (int row = 0; row < image.height(); ++row) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(row));
+        for (int col = 0; col < image.width(); ++col)
+            if ((line[col] & 0xFFFFFF) == (KeyRgb & 0xFFFFFF))
+                line[col] = 0;
+    }
+    FImages.append(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 QImage TImageList::GetImage(int AIndex) const
@@ -52,13 +62,16 @@ QImage TImageList::GetImage(int AIndex) const
 }
 
 TSprite::TSprite(QObject *AOwner)
-    : QWidget(qobject_cast<QWidget *>(AOwner))
+    : QWidget(nullptr)
 {
-    // A widget owner frees the sprite as its child; any other owner frees it
-    // when it goes.
-    if (AOwner && !AOwner->isWidgetType())
+    // The owner frees the sprite when it goes; until it is given a parent the
+    // sprite is drawn nowhere. A sprite on a parent is freed with it at the
+    // latest.
+    if (AOwner)
         connect(AOwner, &QObject::destroyed, this, [this] { delete this; });
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    resize(0, 0);
     QWidget::setVisible(false);
     FTimer = new QTimer(this);
     FTimer->setInterval(FInterval);
@@ -174,7 +187,6 @@ void TSprite::SetImageList(TImageList *V)
     if (!V)
         return;
     resize(V->Width(), V->Height());
-    FBitmapBack = QImage(width(), height(), QImage::Format_ARGB32);
 }
 
 void TSprite::SetInterval(int V)
@@ -192,23 +204,11 @@ void TSprite::SetInterval(int V)
 
 void TSprite::paintEvent(QPaintEvent *)
 {
-    if (!FImageList || FBitmapBack.isNull())
+    if (!FImageList)
         return;
     const QImage image = FImageList->GetImage(FImageIndex);
     if (image.isNull())
         return;
-    FBitmapBack.fill(KeyRgb);
-    {
-        QPainter back(&FBitmapBack);
-        back.drawImage(0, 0, image);
-    }
-    // Key-coloured pixels let the parent's picture show through.
-    for (int row = 0; row < FBitmapBack.height(); ++row) {
-        auto *line = reinterpret_cast<QRgb *>(FBitmapBack.scanLine(row));
-        for (int col = 0; col < FBitmapBack.width(); ++col)
-            if ((line[col] & 0xFFFFFF) == (KeyRgb & 0xFFFFFF) || qAlpha(line[col]) == 0)
-                line[col] = 0;
-    }
     QPainter p(this);
-    p.drawImage(0, 0, FBitmapBack);
+    p.drawImage(0, 0, image);
 }

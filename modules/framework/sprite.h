@@ -12,9 +12,11 @@
 
 class QTimer;
 
-// A list of pictures of one size, shown one at a time by a sprite. Images of
-// another size are scaled to the list's size when added, so every image of a
-// list has its width and height.
+// A list of pictures of one size, shown one at a time by a sprite. A picture
+// of the list's height that is wider than one image is a strip of images and
+// is cut into as many as fit whole, left to right; any other size is scaled
+// to the list's. Each image is keyed and premultiplied once, when it is
+// added, so that a sprite's paint only draws.
 class MODULEFRAMEWORK_EXPORT TImageList : public QObject
 {
     Q_OBJECT
@@ -29,14 +31,17 @@ public:
     int Height() const { return FHeight; }
     int Count() const { return int(FImages.size()); }
 
+    // Adds AImage (one image or a strip); returns the index of the first
+    // image added, or -1 when none was.
     int Add(const QImage &AImage);
-    // Cuts AStrip into images of the list's width, left to right.
-    void AddStrip(const QImage &AStrip);
     void Clear() { FImages.clear(); }
-    // A null image when AIndex lies outside the list.
+    // The image as drawn: premultiplied, with the key colour made
+    // transparent. A null image when AIndex lies outside the list.
     QImage GetImage(int AIndex) const;
 
 private:
+    void Append(const QImage &AImage);
+
     int FWidth;
     int FHeight;
     QList<QImage> FImages;
@@ -69,8 +74,8 @@ public:
     // Pixels of this colour ($00BBGGRR $123456) are not drawn.
     static constexpr quint32 KeyColor = 0x123456;
 
-    // A hidden sprite with no image list. AOwner frees it; the parent (set
-    // with SetParent) decides where it is drawn.
+    // A hidden 0 x 0 sprite with no image list and no parent. AOwner frees
+    // it; the parent (set with SetParent) decides where it is drawn.
     Q_INVOKABLE explicit TSprite(QObject *AOwner = nullptr);
     ~TSprite() override;
 
@@ -133,7 +138,6 @@ protected:
 private:
     void StartTimer();
 
-    QImage FBitmapBack;
     int FCount = 0;
     int FRepeatCount = 0;
     QTimer *FTimer = nullptr;

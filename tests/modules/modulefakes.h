@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
 
 // Every engine call, in order, as one line: "Prepare", "AddObject OpenDialog",
 // "Start <code>", ...
@@ -137,6 +139,30 @@ public:
     }
     void sp_SetToolBar(const QString &N) override { Log << QStringLiteral("SetToolBar ") + N; }
     void sp_SetSourceCode(const QString &T) override { Log << QStringLiteral("SetSourceCode ") + T; }
-    void sp_CodeError(const TValueList *) override { Log << QStringLiteral("CodeError"); }
+    void sp_CodeError(const TValueList *E) override
+    {
+        Log << QStringLiteral("CodeError %1: %2").arg(E->Values("LineNo"), E->Values("ErrorMsg"));
+    }
     void sp_Message(const QString &M) override { Log << QStringLiteral("Message ") + M; }
 };
+
+#ifdef KB_MODULES_DIR
+// Loads Modules/lib<Name>.so of the build's program folder and makes its
+// window; the library stays loaded for the rest of the process.
+inline TModuleInterface *CreateWindow(const char *AName)
+{
+    const QByteArray path = QByteArray(KB_MODULES_DIR) + "/lib" + AName + ".so";
+    void *handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        ADD_FAILURE() << dlerror();
+        return nullptr;
+    }
+    auto create = reinterpret_cast<TCreateModule>(dlsym(handle, "CreateModule"));
+    if (!create) {
+        ADD_FAILURE() << "no CreateModule in " << AName;
+        return nullptr;
+    }
+    // The loader argument is never read.
+    return create(qApp, reinterpret_cast<QObject *>(0x1));
+}
+#endif

@@ -7,31 +7,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "saveforminfo.h"
 
 namespace {
-
-// Loads Modules/lib<Name>.so of the build's program folder and makes its
-// window; the library stays loaded for the rest of the process.
-TModuleInterface *CreateWindow(const char *AName)
-{
-    const QByteArray path = QByteArray(KB_MODULES_DIR) + "/lib" + AName + ".so";
-    void *handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        ADD_FAILURE() << dlerror();
-        return nullptr;
-    }
-    auto create = reinterpret_cast<TCreateModule>(dlsym(handle, "CreateModule"));
-    if (!create) {
-        ADD_FAILURE() << "no CreateModule in " << AName;
-        return nullptr;
-    }
-    // The loader argument is never read.
-    return create(qApp, reinterpret_cast<QObject *>(0x1));
-}
 
 class ModulesTest : public ::testing::Test
 {

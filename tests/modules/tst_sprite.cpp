@@ -218,6 +218,11 @@ TEST(SpriteGeometry, OutOfScreenAgainstParentRectangle)
     QWidget parent;
     parent.resize(480, 320);
     TSprite s(&parent);
+    // Owned by the widget, but on no screen until it is given its parent.
+    EXPECT_EQ(s.parentWidget(), nullptr);
+    EXPECT_EQ(s.size(), QSize(0, 0));
+    EXPECT_TRUE(s.GetIsOutOfScreen());
+    s.SetParent(&parent);
     s.resize(64, 32);
     s.SetTop(100);
     s.SetLeft(480);
@@ -326,6 +331,30 @@ TEST(SpriteLifecycle, NonWidgetOwnerFreesSprite)
     ASSERT_TRUE(s);
     owner.reset();
     EXPECT_TRUE(s.isNull());
+}
+
+TEST(SpriteImageList, StripIsCutIntoFramesAndEachFrameIsKeyedOnce)
+{
+    // Three 8 x 4 frames side by side, with a key-coloured column in each.
+    QImage strip(24, 4, QImage::Format_RGB32);
+    for (int x = 0; x < 24; ++x)
+        for (int y = 0; y < 4; ++y)
+            strip.setPixel(x, y, x % 8 == 0 ? qRgb(0x56, 0x34, 0x12) : qRgb(40 * (x / 8), 0, 255));
+    TImageList list(8, 4);
+    EXPECT_EQ(list.Add(strip), 0);
+    ASSERT_EQ(list.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const QImage frame = list.GetImage(i);
+        EXPECT_EQ(frame.size(), QSize(8, 4));
+        EXPECT_EQ(frame.format(), QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(qAlpha(frame.pixel(0, 1)), 0);
+        EXPECT_EQ(frame.pixel(3, 1), qRgb(40 * i, 0, 255));
+    }
+    // A single picture of another size is scaled into one image.
+    EXPECT_EQ(list.Add(QImage(16, 16, QImage::Format_RGB32)), 3);
+    EXPECT_EQ(list.Count(), 4);
+    EXPECT_EQ(list.GetImage(3).size(), QSize(8, 4));
+    EXPECT_EQ(list.Add(QImage()), -1);
 }
 
 TEST(SpritePaint, KeyColourShowsParentThrough)

@@ -1,0 +1,260 @@
+// The game window, loaded as the host loads it: its form and objects with a
+// recording engine, then its own program on the real engine.
+#include "disk.h"
+#include "modulefakes.h"
+#include "saveforminfo.h"
+#include "sprite.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+QString GameProgram()
+{
+    QFile file(QStringLiteral(KB_SKIVO_DIR "/program.js"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+class GameTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FPreviousFile = TSaveFormInfo::SetFileName(FDir.filePath("FormInfo.ini"));
+    }
+    void TearDown() override
+    {
+        delete Window.data();
+        TSaveFormInfo::SetFileName(FPreviousFile);
+        GCore = nullptr;
+    }
+    void Open()
+    {
+        Window = CreateWindow("Skivo");
+        ASSERT_TRUE(Window);
+        Window->SetCore(&Core);
+        Window->show();
+        Ship = Window->findChild<TSprite *>("Ship");
+        Missile = Window->findChild<TSprite *>("Missile");
+        Screen = Window->findChild<QWidget *>("Screen");
+        Asteroids = Window->findChild<QObject *>("Asteroids");
+        ASSERT_TRUE(Ship && Missile && Screen && Asteroids);
+    }
+    // The asteroid field's pool: the other sprites on the field, in order.
+    QList<TSprite *> Rocks() const
+    {
+        QList<TSprite *> rocks = Screen->findChildren<TSprite *>(Qt::FindDirectChildrenOnly);
+        rocks.removeAll(Ship);
+        rocks.removeAll(Missile);
+        return rocks;
+    }
+    TImageList *RockImages() const { return Asteroids->property("ImageList").value<TImageList *>(); }
+    TImageList *ExplosionImages() const { return Asteroids->property("ImageListExplode").value<TImageList *>(); }
+    void Click(const char *AButton)
+    {
+        QMetaObject::invokeMethod(Window->findChild<QObject *>(AButton), "Click");
+    }
+
+    TRecordingCore Core;
+    QTemporaryDir FDir;
+    QString FPreviousFile;
+    QPointer<TModuleInterface> Window;
+    TSprite *Ship = nullptr;
+    TSprite *Missile = nullptr;
+    QWidget *Screen = nullptr;
+    QObject *Asteroids = nullptr;
+};
+
+class GameFormTest : public GameTest
+{
+protected:
+    TRecordingEngineScope FEngine;
+};
+
+} // namespace
+
+TEST_F(GameFormTest, WindowFieldAndSpritesAsTheProgramFindsThem)
+{
+    Open();
+    EXPECT_STREQ(Window->metaObject()->className(), "TfmModule");
+    EXPECT_EQ(Window->windowTitle(), "Skivo");
+    EXPECT_EQ(Window->size(), QSize(480, 361));
+    EXPECT_EQ(Window->minimumSize(), Window->maximumSize()); // a fixed frame
+    EXPECT_FALSE(Window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(Screen->geometry(), QRect(0, 41, 480, 320));
+    EXPECT_EQ(Screen->property("Right").toInt(), 480);
+    EXPECT_EQ(Screen->property("Bottom").toInt(), 320);
+    EXPECT_EQ(Screen->property("Height").toInt(), 320);
+    EXPECT_FALSE(Screen->metaObject()->property(Screen->metaObject()->indexOfProperty("Right")).isWritable());
+    EXPECT_EQ(Window->findChild<QWidget *>("imgBackground")->geometry(), QRect(-240, 0, 720, 320));
+    EXPECT_EQ(Window->findChild<QWidget *>("imgBackground")->parentWidget(), Screen);
+
+    // Ship and missile: hidden at 0,0 on the field, at their pictures' sizes,
+    // hit areas inside them.
+    for (TSprite *s : {Ship, Missile}) {
+        EXPECT_EQ(s->parentWidget(), Screen);
+        EXPECT_FALSE(s->GetVisible());
+        EXPECT_FALSE(s->GetActive());
+        EXPECT_EQ(s->pos(), QPoint(0, 0));
+    }
+    EXPECT_EQ(Ship->size(), QSize(122, 65));
+    EXPECT_EQ(Ship->GetImageList()->Count(), 4);
+    EXPECT_EQ(Ship->GetHitArea(), (TRect{40, 11, 110, 55}));
+    EXPECT_EQ(Missile->size(), QSize(27, 12));
+    EXPECT_EQ(Missile->GetHitArea(), (TRect{8, 2, 23, 8}));
+    EXPECT_EQ(RockImages()->Count(), 12);
+    EXPECT_EQ(ExplosionImages()->Count(), 4);
+    EXPECT_EQ(Asteroids->property("Parent").value<QWidget *>(), Screen);
+
+    // The program goes to the editor after module mode, trimmed, CR LF.
+    QString program = GameProgram().trimmed();
+    program.replace("\n", "\r\n");
+    ASSERT_EQ(Core.Log.size(), 3);
+    EXPECT_EQ(Core.Log.mid(0, 2), (QStringList{"Add", "SetToolBar Module"}));
+    EXPECT_EQ(Core.Log[2], "SetSourceCode " + program);
+}
+
+TEST_F(GameFormTest, StoredPositionAppliesButTheGameKeepsItsSize)
+{
+    const QString ini = TSaveFormInfo::FileName();
+    WriteIniInteger(ini, "TfmModule", "Left", 40);
+    WriteIniInteger(ini, "TfmModule", "Top", 30);
+    WriteIniInteger(ini, "TfmModule", "Width", 700);
+    WriteIniInteger(ini, "TfmModule", "Height", 650);
+    Open();
+    processEventsUntil([] { return false; }, 50);
+    EXPECT_EQ(Window->frameGeometry().topLeft(), QPoint(40, 30));
+    EXPECT_EQ(Window->size(), QSize(480, 361));
+}
+
+TEST_F(GameFormTest, OwnRunReadsTheEditorAndAddsTheGamesObjects)
+{
+    Open();
+    Core.Source = "Ship.Visible = true;";
+    TEngineRecord::Calls().clear();
+    Click("btRun");
+    EXPECT_EQ(TEngineRecord::Calls(),
+              (QStringList{"Prepare", "AddGlobalFunctions TJSGlobalFunctions", "AddObject Form", "AddObject Screen",
+                           "AddObject Ship", "AddObject Missile", "AddObject Asteroids", "AddObject OpenDialog",
+                           "AddObject SaveDialog", "Start Ship.Visible = true;"}));
+    EXPECT_EQ(TEngineRecord::Objects().mid(0, 5),
+              (QList<QObject *>{Window.data(), Screen, Ship, Missile, Asteroids}));
+    TEngineRecord::Calls().clear();
+    Click("btStop");
+    EXPECT_EQ(TEngineRecord::Calls(), QStringList{"Stop"});
+
+    // The sound functions return at once, with or without a sound device.
+    const QMetaObject *functions = TEngineRecord::GlobalClass();
+    ASSERT_NE(functions, nullptr);
+    std::unique_ptr<QObject> f(functions->newInstance());
+    ASSERT_TRUE(f);
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 2000; ++i) {
+        QMetaObject::invokeMethod(f.get(), "soundFire");
+        QMetaObject::invokeMethod(f.get(), "soundBoom");
+    }
+    EXPECT_LT(t.elapsed(), 1000);
+}
+
+// The real engine on the game's own program.
+class GamePlayTest : public GameTest
+{
+protected:
+    void Key(QEvent::Type AType, int AKey)
+    {
+        QKeyEvent e(AType, AKey, Qt::NoModifier);
+        QCoreApplication::sendEvent(Window.data(), &e);
+    }
+    QStringList Errors() const { return Core.Log.filter("CodeError"); }
+};
+
+TEST_F(GamePlayTest, TheSampleProgramPlaysTheGame)
+{
+    Open();
+    Core.Source = GameProgram();
+    Click("btRun");
+    ASSERT_TRUE(processEventsUntil([&] { return Ship->GetVisible() && Ship->GetActive(); }));
+    EXPECT_EQ(Ship->GetTop(), 0);
+    EXPECT_FALSE(Missile->GetVisible());
+    ASSERT_TRUE(processEventsUntil([&] { return Rocks().size() == 20; }));
+
+    // The ship follows the keys and stays on the field.
+    Key(QEvent::KeyPress, Qt::Key_Down);
+    ASSERT_TRUE(processEventsUntil([&] { return Ship->GetBottom() == 320; }, 10000));
+    Key(QEvent::KeyRelease, Qt::Key_Down);
+    Key(QEvent::KeyPress, Qt::Key_Up);
+    ASSERT_TRUE(processEventsUntil([&] { return Ship->GetTop() <= 100; }, 10000));
+    Key(QEvent::KeyRelease, Qt::Key_Up);
+
+    // Fire, with an asteroid put in the missile's way: it explodes, the
+    // missile goes.
+    Key(QEvent::KeyPress, Qt::Key_Space);
+    ASSERT_TRUE(processEventsUntil([&] { return Missile->GetVisible(); }, 3000));
+    Key(QEvent::KeyRelease, Qt::Key_Space);
+    EXPECT_EQ(Missile->GetLeft() / 10, 12); // from the ship's nose
+    TSprite *target = nullptr;
+    ASSERT_TRUE(processEventsUntil([&] {
+        for (TSprite *s : Rocks())
+            if (s->GetVisible() && s->GetImageList() == RockImages())
+                target = s;
+        return target != nullptr;
+    }));
+    target->move(Missile->GetLeft() + 40, Missile->GetTop() - 26);
+    ASSERT_TRUE(processEventsUntil([&] { return target->GetImageList() == ExplosionImages(); }, 3000));
+    ASSERT_TRUE(processEventsUntil([&] { return !Missile->GetVisible(); }, 1000));
+    // Its explosion plays once, and the asteroid field hides it after.
+    ASSERT_TRUE(processEventsUntil([&] { return !target->GetVisible(); }, 3000));
+
+    // Stop: shutdown() stops the ship and frees the asteroids.
+    Click("btStop");
+    ASSERT_TRUE(processEventsUntil([&] { return !Ship->GetActive() && Rocks().isEmpty(); }));
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join('\n'));
+}
+
+TEST_F(GamePlayTest, CollisionsAndWrongArgumentsThroughTheEngine)
+{
+    Open();
+    // A real collision: the engine hands the real sprite to the field.
+    Core.Source = "Ship.Visible = true; Ship.Top = 100; Asteroids.Start();\n"
+                  "function loop() {\n"
+                  "  var a = Asteroids.CheckCollision(Ship);\n"
+                  "  if (a) { console.log('hit'); Ship.Visible = false; }\n"
+                  "}\n";
+    Click("btRun");
+    ASSERT_TRUE(processEventsUntil([&] { return Rocks().size() == 20; })) << qPrintable(Core.Log.join('\n'));
+    TSprite *rock = Rocks().at(0);
+    ASSERT_TRUE(processEventsUntil([&] { return rock->GetVisible(); }));
+    rock->move(99, 100);
+    ASSERT_TRUE(processEventsUntil([&] { return Core.Log.contains("Message hit"); }));
+    EXPECT_EQ(rock->GetImageList(), ExplosionImages());
+    Click("btStop");
+
+    // What is not a sprite is refused with a clear error.
+    Core.Log.clear();
+    Core.Source = "var n = 0;\nAsteroids.CheckCollision(Screen);\n";
+    Click("btRun");
+    ASSERT_TRUE(processEventsUntil([&] { return !Errors().isEmpty(); }));
+    EXPECT_EQ(Errors().value(0), "CodeError 2: TypeError: Asteroids.CheckCollision takes a TSprite, not Screen");
+    Click("btStop");
+}
+
+TEST_F(GamePlayTest, ClosingDuringARunFreesEverythingSafely)
+{
+    Open();
+    Core.Source = GameProgram();
+    Click("btRun");
+    ASSERT_TRUE(processEventsUntil([&] { return Rocks().size() == 20 && Ship->GetVisible(); }));
+    Window->close();
+    ASSERT_TRUE(processEventsUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return Window.isNull();
+    }));
+}
