@@ -14,8 +14,7 @@ namespace {
 
 QImage Picture(const char *AName)
 {
-    return QImage(QStringLiteral(":/skivo/%1").arg(QLatin1String(AName)))
-        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return QImage(QStringLiteral(":/skivo/%1").arg(QLatin1String(AName)));
 }
 
 TImageList *NewImageList(QObject *AOwner, const char *AName, int AWidth, int AHeight, const char *APicture)
@@ -58,7 +57,8 @@ TfmModule::TfmModule(QObject *AOwner)
 
     imgBackground = new TImage(this);
     imgBackground->setObjectName(QStringLiteral("imgBackground"));
-    imgBackground->SetPicture(Picture("background.png"));
+    // In the format the screen is drawn in, so that a paint only copies.
+    imgBackground->SetPicture(Picture("background.png").convertToFormat(QImage::Format_ARGB32_Premultiplied));
     imgBackground->setGeometry(-240, 0, 720, 320);
     imgBackground->setAttribute(Qt::WA_OpaquePaintEvent);
 
