@@ -6,6 +6,7 @@
 #include "valuelist.h"
 #include "view.h"
 
+#include <QTimer>
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
 
@@ -48,6 +49,10 @@ TfrMessages::TfrMessages(QWidget *AOwner)
     moMsg->SendScintilla(QsciScintilla::SCI_SETHSCROLLBAR, 0L);
     moMsg->setWrapMode(QsciScintilla::WrapWord);
     moMsg->setCaretLineVisible(false);
+    // Nothing listens to the pane's changes, and the editor's handling of
+    // each one costs time that grows with the text: a flood of lines would
+    // freeze the host.
+    moMsg->SendScintilla(QsciScintilla::SCI_SETMODEVENTMASK, 0L);
     FillClientPanel(plClient, moMsg);
 
     TCore::Obj()->View()->Add(this);
@@ -74,9 +79,41 @@ void TfrMessages::AddLine(const QString &ALine)
         moMsg->append(QLatin1Char('\n') + ALine);
     moMsg->setReadOnly(true);
     FLines << ALine;
+    // What is done once for a batch of lines waits for the batch's end.
+    if (!FTidyPending) {
+        FTidyPending = true;
+        QTimer::singleShot(0, this, &TfrMessages::TidyAfterBatch);
+    }
+}
+
+void TfrMessages::TidyAfterBatch()
+{
+    FTidyPending = false;
+    if (FLines.size() > KKeptLines + KDropStep)
+        DropOldLines();
     // Keep the newest report in sight.
     moMsg->setCursorPosition(moMsg->lines() - 1, 0);
     moMsg->ensureLineVisible(moMsg->lines() - 1);
+}
+
+void TfrMessages::DropOldLines()
+{
+    // The first line of a pane that has dropped lines says so; it is
+    // replaced together with the lines dropped after it.
+    const qsizetype First = FDropped > 0 ? 1 : 0;
+    const qsizetype Drop = FLines.size() - First - KKeptLines;
+    qsizetype Bytes = 0; // the editor counts positions in UTF-8 bytes
+    for (qsizetype I = 0; I < First + Drop; ++I)
+        Bytes += FLines[I].toUtf8().size() + 1;
+    FDropped += Drop;
+    const QString Notice = QStringLiteral("... %1 earlier lines were dropped to keep the pane fast ...").arg(FDropped);
+    moMsg->setReadOnly(false);
+    moMsg->SendScintilla(QsciScintilla::SCI_DELETERANGE, 0UL, long(Bytes));
+    const QByteArray NoticeLine = Notice.toUtf8() + '\n';
+    moMsg->SendScintilla(QsciScintilla::SCI_INSERTTEXT, 0UL, NoticeLine.constData());
+    moMsg->setReadOnly(true);
+    FLines.remove(0, First + Drop);
+    FLines.prepend(Notice);
 }
 
 void TfrMessages::rp_SetToolBar(TValueList *AParams)
@@ -110,6 +147,7 @@ void TfrMessages::rp_ClearErrorMessage(TValueList *)
     moMsg->clear();
     moMsg->setReadOnly(true);
     FLines.clear();
+    FDropped = 0;
 }
 
 void TfrMessages::rp_Message(TValueList *AParams)

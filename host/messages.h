@@ -28,13 +28,22 @@ public:
 
     QStringList Lines() const { return FLines; }
 
+    // The pane keeps this many of the newest lines, and drops the oldest
+    // in steps of KDropStep beyond it, with a line at its top that says so.
+    static constexpr qsizetype KKeptLines = 20000;
+    static constexpr qsizetype KDropStep = 2000;
+
     QFrame *plClient = nullptr;
     QsciScintilla *moMsg = nullptr;
 
 private:
     void ShowPane();
     void AddLine(const QString &ALine);
+    void TidyAfterBatch();
+    void DropOldLines();
 
     // The lines as the pane holds them; the editor control only shows them.
     QStringList FLines;
+    qsizetype FDropped = 0;
+    bool FTidyPending = false;
 };

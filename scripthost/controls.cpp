@@ -1,6 +1,12 @@
+// The engine's own controls: the board's pins, the LED and the dial, and the
+// factory that makes them for a module window.
 #include "controls.h"
 
+#include "valuelist.h"
+
 #include <QKeyEvent>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -338,4 +344,67 @@ void TDial::paintEvent(QPaintEvent *)
         P.setBrush(Qt::NoBrush);
         P.drawEllipse(C, Rad - 1, Rad - 1);
     }
+}
+
+// --- the factory ---------------------------------------------------------------
+
+namespace {
+
+// Frees an engine-made control together with its owner, unless it went first.
+class TOwnedControl : public QObject
+{
+public:
+    TOwnedControl(QObject *AOwner, QWidget *AControl) : QObject(AOwner), FControl(AControl) {}
+    ~TOwnedControl() override { delete FControl.data(); }
+
+private:
+    QPointer<QWidget> FControl;
+};
+
+// "Name=Value" pairs separated by ';' (or line breaks), names in any case.
+TValueList ParseParams(const QString &AText)
+{
+    TValueList L;
+    for (QString Part : AText.split(QRegularExpression(QStringLiteral("[;\r\n]")), Qt::SkipEmptyParts)) {
+        Part = Part.trimmed();
+        const qsizetype Eq = Part.indexOf(QLatin1Char('='));
+        if (Eq > 0)
+            L.SetValues(Part.left(Eq).trimmed(), Part.mid(Eq + 1).trimmed());
+    }
+    return L;
+}
+
+// A colour by name ("red") or as $00BBGGRR.
+QColor ParseColor(const QString &AText, const QColor &ADefault)
+{
+    if (AText.startsWith(QLatin1Char('$'))) {
+        bool Ok = false;
+        const uint V = AText.mid(1).toUInt(&Ok, 16);
+        if (Ok)
+            return QColor(int(V & 0xFF), int((V >> 8) & 0xFF), int((V >> 16) & 0xFF));
+    }
+    QColor C = QColor::fromString(AText);
+    return C.isValid() ? C : ADefault;
+}
+
+int IntParam(const TValueList &L, const char *AName, int ADefault)
+{
+    int32_t V = 0;
+    return L.Exists(QLatin1String(AName)) && TValueList::ParseInt32(L.Values(QLatin1String(AName)), V) ? V : ADefault;
+}
+
+} // namespace
+
+QWidget *CreateControl(QObject *AOwner, const QString &AClassName, const QString &AParams, const QImage *APicture)
+{
+    const TValueList P = ParseParams(AParams);
+    QWidget *W = nullptr;
+    if (AClassName.compare(QLatin1String("TLED"), Qt::CaseInsensitive) == 0) {
+        W = new TLED(TPinBoard::For(AOwner), ParseColor(P.Values(QStringLiteral("Color")), Qt::red));
+    } else if (AClassName.compare(QLatin1String("TDial"), Qt::CaseInsensitive) == 0) {
+        W = new TDial(IntParam(P, "MinAngle", 145), IntParam(P, "MaxAngle", 3450), APicture ? *APicture : QImage());
+    }
+    if (W && AOwner)
+        new TOwnedControl(AOwner, W);
+    return W;
 }

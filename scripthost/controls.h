@@ -1,5 +1,8 @@
 #pragma once
 
+// The engine's own controls: the simulated board's pins, the LED and the
+// dial, and the factory behind CreateObject.
+
 #include "scripthost_export.h"
 
 #include <QColor>
@@ -116,3 +119,7 @@ private:
     int FPosition = 0;
     int FWheelRest = 0;
 };
+
+// Makes the control AClassName names ("TLED" or "TDial", in any case) with
+// its "Name=Value; ..." parameters, owned by AOwner; null for another name.
+QWidget *CreateControl(QObject *AOwner, const QString &AClassName, const QString &AParams, const QImage *APicture);

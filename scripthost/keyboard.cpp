@@ -1,18 +1,24 @@
+// The game keys as the script's Keyboard reads them.
 #include "keyboard.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPointer>
 
 std::atomic<bool> TKeyboardState::FDown[KCount];
+QList<QPointer<QWidget>> TKeyboardState::FWindows;
 
-void TKeyboardState::Install()
+void TKeyboardState::Install(QWidget *AWindow)
 {
     static QPointer<TKeyboardState> Instance;
-    if (Instance || !qApp)
+    if (!qApp)
         return;
-    Instance = new TKeyboardState(qApp);
-    qApp->installEventFilter(Instance);
+    if (!Instance) {
+        Instance = new TKeyboardState(qApp);
+        qApp->installEventFilter(Instance);
+    }
+    FWindows.removeAll(nullptr);
+    if (AWindow && !FWindows.contains(AWindow))
+        FWindows << AWindow;
 }
 
 bool TKeyboardState::IsDown(int AKey)
@@ -20,10 +26,24 @@ bool TKeyboardState::IsDown(int AKey)
     return AKey >= 0 && AKey < KCount && FDown[AKey].load(std::memory_order_relaxed);
 }
 
+bool TKeyboardState::InModuleWindow(QObject *AObject)
+{
+    // Only deliveries to widgets count: the same key event also passes the
+    // platform window on its way to the focus widget.
+    auto *W = AObject && AObject->isWidgetType() ? static_cast<QWidget *>(AObject) : nullptr;
+    return W && FWindows.contains(W->window());
+}
+
+void TKeyboardState::ReleaseAll()
+{
+    for (auto &D : FDown)
+        D = false;
+}
+
 bool TKeyboardState::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
     const auto T = AEvent->type();
-    if (T == QEvent::KeyPress || T == QEvent::KeyRelease) {
+    if ((T == QEvent::KeyPress || T == QEvent::KeyRelease) && InModuleWindow(AWatched)) {
         auto *K = static_cast<QKeyEvent *>(AEvent);
         // Auto-repeat sends release/press pairs while the key stays down.
         if (!K->isAutoRepeat()) {
@@ -37,11 +57,13 @@ bool TKeyboardState::eventFilter(QObject *AWatched, QEvent *AEvent)
             if (Key >= 0)
                 FDown[Key] = T == QEvent::KeyPress;
         }
+    } else if (T == QEvent::WindowDeactivate && InModuleWindow(AWatched)
+               && static_cast<QWidget *>(AWatched)->isWindow()) {
+        // Keys released after the module window lost the keyboard never reach it.
+        ReleaseAll();
     } else if (T == QEvent::ApplicationStateChange || T == QEvent::ApplicationDeactivate) {
-        // Keys released while no window of ours was active never reach us.
         if (T == QEvent::ApplicationDeactivate || QGuiApplication::applicationState() != Qt::ApplicationActive)
-            for (auto &D : FDown)
-                D = false;
+            ReleaseAll();
     }
     return QObject::eventFilter(AWatched, AEvent);
 }

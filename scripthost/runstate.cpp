@@ -1,3 +1,4 @@
+// The run's shared state: its objects by id, and the ways a run is stopped.
 #include "runstate.h"
 
 #include <QJSEngine>
@@ -42,6 +43,22 @@ void TRunState::RequestStop()
     if (InShutdown)
         return; // shutdown() runs to its end or its time limit
     Cancel = true;
+    StoppedByUser = true;
+    if (Engine)
+        Engine->setInterrupted(true);
+    // Stop ends the run at once: lines of a flood still waiting for the pane
+    // would keep it filling for a long while. Calls to objects stay.
+    if (QueuedReports > 0) {
+        std::erase_if(Ops, [](const TUiOp &AOp) { return AOp.Report; });
+        QueuedReports = 0;
+    }
+    Wake.notify_all();
+}
+
+void TRunState::StopForMemory()
+{
+    std::lock_guard L(Lock);
+    OutOfMemory = true;
     if (Engine)
         Engine->setInterrupted(true);
     Wake.notify_all();
@@ -49,7 +66,7 @@ void TRunState::RequestStop()
 
 void TRunState::Detach()
 {
-    std::deque<std::function<void()>> Dropped;
+    std::deque<TUiOp> Dropped;
     {
         std::lock_guard L(Lock);
         Detached = true;
@@ -57,6 +74,7 @@ void TRunState::Detach()
         if (Engine)
             Engine->setInterrupted(true);
         Dropped.swap(Ops);
+        QueuedReports = 0;
         Wake.notify_all();
     }
     // Dropped calls are freed outside the lock: they may hold shared state.

@@ -1,23 +1,21 @@
+// The engine library's entry points, and the engine of one module window:
+// its runs, their threads, and the UI thread's side of their queued calls.
 #include "scripthost.h"
 
+#include "bridge.h"
 #include "controls.h"
 #include "debugtrace.h"
 #include "keyboard.h"
 #include "runstate.h"
 #include "scriptrun.h"
-#include "valuelist.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
-
-QEvent::Type DrainEventType();
-std::shared_ptr<TRunState> DrainEventState(QEvent *AEvent);
 
 namespace {
 
@@ -143,6 +141,9 @@ private:
     // How long a stopped run may take to end (its shutdown() included)
     // before it is given up.
     static constexpr int KGiveUpMs = 2000;
+    // The most a slice of the drain takes, in time and in reports.
+    static constexpr qint64 KSliceMs = 8;
+    static constexpr size_t KSliceReports = 256;
 
     // A thread that would not end: cut off from everything, it is left to
     // finish on its own and frees itself if it ever does.
@@ -165,6 +166,7 @@ private:
         FRuns.erase(It);
         disconnect(T, nullptr, this, nullptr);
         Orphan(T);
+        ResetBoardAfterStop(*S);
         FreeInstances(*S);
         if (FRuns.empty() && FPending) {
             auto P = std::move(FPending);
@@ -187,6 +189,14 @@ private:
         if (!FPrepared)
             FPrepared = NewState();
         return *FPrepared;
+    }
+
+    // Stop is a reset of the board: every pin falls back to LOW. A program
+    // that ended by itself or with an error leaves the board as it was.
+    void ResetBoardAfterStop(const TRunState &S)
+    {
+        if (S.StoppedByUser && FPins)
+            FPins->Reset();
     }
 
     static void FreeInstances(TRunState &S)
@@ -222,6 +232,7 @@ private:
         FRuns.erase(It);
         // Calls the run queued before it ended still reach the objects, in order.
         Drain(S);
+        ResetBoardAfterStop(*S);
         FreeInstances(*S);
         if (FRuns.empty() && FPending) {
             auto P = std::move(FPending);
@@ -231,13 +242,17 @@ private:
     }
 
     // Carries out the run's queued calls in order, a slice at a time, so that
-    // a flood of calls cannot keep input and painting waiting.
+    // a flood of calls cannot keep input and painting waiting. A slice ends
+    // after a few milliseconds or a batch of reports: each report becomes a
+    // packet on the bus and a line of the pane, which are delivered after
+    // the slice, and these too must leave room for input.
     void Drain(const std::shared_ptr<TRunState> &S)
     {
         QPointer<TScriptHost> Self(this);
         QElapsedTimer Slice;
         Slice.start();
-        std::deque<std::function<void()>> Batch;
+        size_t Reports = 0;
+        std::deque<TUiOp> Batch;
         for (;;) {
             {
                 std::lock_guard L(S->Lock);
@@ -246,23 +261,24 @@ private:
                     S->Wake.notify_all();
                     return;
                 }
-                if (Slice.elapsed() >= 8) {
-                    QCoreApplication::postEvent(this, DrainEventFor(S)); // OpsPosted stays set
+                if (Slice.elapsed() >= KSliceMs || Reports >= KSliceReports) {
+                    QCoreApplication::postEvent(this, MakeDrainEvent(S)); // OpsPosted stays set
                     S->Wake.notify_all();
                     return;
                 }
                 const size_t N = std::min<size_t>(S->Ops.size(), 256);
                 for (size_t I = 0; I < N; ++I) {
+                    Reports += S->Ops.front().Report;
+                    S->QueuedReports -= S->Ops.front().Report;
                     Batch.push_back(std::move(S->Ops.front()));
                     S->Ops.pop_front();
                 }
-                if (S->Ops.size() < KQueueLow)
-                    S->Wake.notify_all();
+                S->Wake.notify_all();
             }
             auto Previous = std::exchange(FDraining, S);
             for (auto &Op : Batch) {
                 try {
-                    Op();
+                    Op.Run();
                 } catch (...) {
                     DebugTrace(QStringLiteral("ScriptHost - a call from the script failed\r\n"));
                 }
@@ -273,8 +289,6 @@ private:
             Batch.clear();
         }
     }
-
-    static QEvent *DrainEventFor(const std::shared_ptr<TRunState> &S);
 
     ICore *FCore;
     QPointer<TPinBoard> FPins;
@@ -287,57 +301,7 @@ private:
 
 QPointer<TScriptHost> GCurrent;
 
-// Frees an engine-made control together with its owner, unless it went first.
-class TOwnedControl : public QObject
-{
-public:
-    TOwnedControl(QObject *AOwner, QWidget *AControl) : QObject(AOwner), FControl(AControl) {}
-    ~TOwnedControl() override { delete FControl.data(); }
-
-private:
-    QPointer<QWidget> FControl;
-};
-
-// "Name=Value" pairs separated by ';' (or line breaks), names in any case.
-TValueList ParseParams(const QString &AText)
-{
-    TValueList L;
-    for (QString Part : AText.split(QRegularExpression(QStringLiteral("[;\r\n]")), Qt::SkipEmptyParts)) {
-        Part = Part.trimmed();
-        const qsizetype Eq = Part.indexOf(QLatin1Char('='));
-        if (Eq > 0)
-            L.SetValues(Part.left(Eq).trimmed(), Part.mid(Eq + 1).trimmed());
-    }
-    return L;
-}
-
-// A colour by name ("red") or as $00BBGGRR.
-QColor ParseColor(const QString &AText, const QColor &ADefault)
-{
-    if (AText.startsWith(QLatin1Char('$'))) {
-        bool Ok = false;
-        const uint V = AText.mid(1).toUInt(&Ok, 16);
-        if (Ok)
-            return QColor(int(V & 0xFF), int((V >> 8) & 0xFF), int((V >> 16) & 0xFF));
-    }
-    QColor C = QColor::fromString(AText);
-    return C.isValid() ? C : ADefault;
-}
-
-int IntParam(const TValueList &L, const char *AName, int ADefault)
-{
-    int32_t V = 0;
-    return L.Exists(QLatin1String(AName)) && TValueList::ParseInt32(L.Values(QLatin1String(AName)), V) ? V : ADefault;
-}
-
 } // namespace
-
-// The drain event is made where the run's side is defined.
-QEvent *MakeDrainEvent(const std::shared_ptr<TRunState> &S);
-QEvent *TScriptHost::DrainEventFor(const std::shared_ptr<TRunState> &S)
-{
-    return MakeDrainEvent(S);
-}
 
 extern "C" {
 
@@ -345,7 +309,7 @@ void CreateScriptHost(QApplication *, QWidget *AWindow, ICore *ACore)
 {
     if (!AWindow)
         return;
-    TKeyboardState::Install();
+    TKeyboardState::Install(AWindow);
     GCurrent = new TScriptHost(AWindow, ACore);
 }
 
@@ -375,17 +339,7 @@ void ObjectCreated(QObject *AObject)
 
 QWidget *CreateObject(QObject *AOwner, const char16_t *AClassName, const char16_t *AParams, const QImage *APicture)
 {
-    const QString Class = FromUtf16(AClassName);
-    const TValueList P = ParseParams(FromUtf16(AParams));
-    QWidget *W = nullptr;
-    if (Class.compare(QLatin1String("TLED"), Qt::CaseInsensitive) == 0) {
-        W = new TLED(TPinBoard::For(AOwner), ParseColor(P.Values(QStringLiteral("Color")), Qt::red));
-    } else if (Class.compare(QLatin1String("TDial"), Qt::CaseInsensitive) == 0) {
-        W = new TDial(IntParam(P, "MinAngle", 145), IntParam(P, "MaxAngle", 3450), APicture ? *APicture : QImage());
-    }
-    if (W && AOwner)
-        new TOwnedControl(AOwner, W);
-    return W;
+    return CreateControl(AOwner, FromUtf16(AClassName), FromUtf16(AParams), APicture);
 }
 
 void StartScriptHost(const char16_t *ACode)

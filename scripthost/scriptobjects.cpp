@@ -1,0 +1,349 @@
+// The module's objects as the script sees them: wrappers, reads, writes and
+// calls, with the checks that turn a learner's slip into a clear error.
+#include "scriptobjects.h"
+
+#include <QJSEngine>
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <cmath>
+
+namespace {
+
+QString ExceptionText(const std::exception &E)
+{
+    return QString::fromUtf8(E.what());
+}
+
+const QString KObjectFailed = QStringLiteral("the object failed");
+
+bool IsNumberType(QMetaType AType)
+{
+    switch (AType.id()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
+    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Double: case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString Shown(const QJSValue &AValue)
+{
+    return AValue.isString() ? QLatin1Char('"') + AValue.toString() + QLatin1Char('"') : AValue.toString();
+}
+
+// On the UI thread: the storage that a call or write needs for one argument.
+struct TArgSlot
+{
+    QVariant Value;
+    QObject *Object = nullptr;
+    void *Data = nullptr;
+};
+
+void Prepare(TRunState &S, const QMetaType &AType, const QVariant &AValue, int AObjectId, bool AIsObject,
+             TArgSlot &Slot)
+{
+    if (AIsObject) {
+        QObject *O = S.ObjectAt(AObjectId);
+        // Only an object of the class that the parameter names is passed.
+        if (O && AType.metaObject() && !O->metaObject()->inherits(AType.metaObject()))
+            O = nullptr;
+        Slot.Object = O;
+        Slot.Data = &Slot.Object;
+        return;
+    }
+    if (AType == QMetaType::fromType<QVariant>()) {
+        Slot.Value = AValue;
+        Slot.Data = &Slot.Value;
+        return;
+    }
+    Slot.Value = AValue;
+    if (Slot.Value.metaType() != AType && !Slot.Value.convert(AType))
+        Slot.Value = QVariant(AType); // what cannot be converted arrives as the type's empty value
+    Slot.Data = Slot.Value.data();
+}
+
+} // namespace
+
+void TScriptObjects::Bind(QJSEngine *AEngine, QJSValue AIdOf, QJSValue AWrap)
+{
+    FEngine = AEngine;
+    FIdOf = std::move(AIdOf);
+    FWrapFn = std::move(AWrap);
+}
+
+void TScriptObjects::Release()
+{
+    FIdOf = QJSValue();
+    FWrapFn = QJSValue();
+    FWrappers.clear();
+}
+
+bool TScriptObjects::ThrowPending()
+{
+    if (!S->HasPendingError)
+        return false;
+    QString E;
+    {
+        std::lock_guard L(S->Lock);
+        E.swap(S->PendingError);
+        S->HasPendingError = false;
+    }
+    FEngine->throwError(E);
+    return true;
+}
+
+QJSValue TScriptObjects::Result(const TUiResult &AResult)
+{
+    if (!AResult.Error.isEmpty()) {
+        FEngine->throwError(AResult.Error);
+        return {};
+    }
+    if (AResult.IsObject)
+        return AResult.ObjectId < 0 ? QJSValue(QJSValue::NullValue) : Wrap(AResult.ObjectId);
+    if (!AResult.Value.isValid())
+        return {};
+    return FEngine->toScriptValue(AResult.Value);
+}
+
+TScriptObjects::TArg TScriptObjects::ToArg(const QJSValue &AValue, QMetaType AType)
+{
+    TArg A;
+    A.Type = AType;
+    if (IsObjectPointer(AType)) {
+        A.IsObject = true;
+        A.ObjectId = AValue.isObject() ? FIdOf.call({AValue}).toInt() : -1;
+        return A;
+    }
+    if (AType == QMetaType::fromType<QJSValue>()) // values of this engine stay here
+        return A;
+    A.Value = AValue.toVariant();
+    return A;
+}
+
+bool TScriptObjects::CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
+{
+    // A value that is no number (a misspelt name read as undefined, a text)
+    // would arrive as 0 and move things without a word: say so instead.
+    if (!IsNumberType(AType) || !std::isnan(AValue.toNumber()) || FEngine->hasError())
+        return true;
+    FEngine->throwError(QJSValue::TypeError, AWhat + QStringLiteral(" takes a number, not ") + Shown(AValue));
+    return false;
+}
+
+bool TScriptObjects::CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
+{
+    // An object of another class, or a value that is no object, would
+    // arrive as nothing, and a test such as CheckCollision would say false
+    // without a word: say what the member takes instead. null and undefined
+    // do pass as nothing.
+    if (!IsObjectPointer(AType) || AValue.isNull() || AValue.isUndefined() || FEngine->hasError())
+        return true;
+    const QMetaObject *Wanted = AType.metaObject();
+    const int Id = AValue.isObject() ? FIdOf.call({AValue}).toInt() : -1;
+    const QMetaObject *Meta = nullptr;
+    QString Name;
+    if (Id >= 0 && S->Describe(Id, Meta, Name) && (!Wanted || Meta->inherits(Wanted)))
+        return true;
+    const QString Class = Wanted ? QString::fromLatin1(Wanted->className()) : QStringLiteral("an object");
+    FEngine->throwError(QJSValue::TypeError, AWhat + QStringLiteral(" takes a ") + Class + QStringLiteral(", not ")
+                                                 + (Id >= 0 && Meta ? Name : Shown(AValue)));
+    return false;
+}
+
+QJSValue TScriptObjects::Get(int AId, int AProp)
+{
+    if (ThrowPending())
+        return {};
+    auto R = std::make_shared<TUiResult>();
+    auto State = S;
+    if (!FBridge.Queue([State, R, AId, AProp] {
+            if (QObject *O = State->ObjectAt(AId)) {
+                try {
+                    FinishResult(*State, O->metaObject()->property(AProp).read(O), *R);
+                } catch (const std::exception &E) {
+                    R->Error = ExceptionText(E);
+                } catch (...) {
+                    R->Error = KObjectFailed;
+                }
+            }
+            Complete(*State, *R);
+        }))
+        return {};
+    return FBridge.Await(*R) ? Result(*R) : QJSValue();
+}
+
+void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
+{
+    if (ThrowPending())
+        return;
+    const QMetaObject *M = nullptr;
+    QString Name;
+    if (!S->Describe(AId, M, Name))
+        return;
+    const QMetaProperty P = M->property(AProp);
+    if (!CheckNumber(AValue, P.metaType(), Name + QLatin1Char('.') + QString::fromLatin1(P.name())))
+        return;
+    TArg A = ToArg(AValue, P.metaType());
+    auto State = S;
+    // Writes are queued without waiting, for speed; one that fails is
+    // thrown at the program's next call, or reported when the run ends.
+    FBridge.Queue([State, AId, AProp, A = std::move(A)] {
+        QObject *O = State->ObjectAt(AId);
+        if (!O)
+            return;
+        QString Error;
+        try {
+            const QMetaProperty P = O->metaObject()->property(AProp);
+            TArgSlot Slot;
+            Prepare(*State, A.Type, A.Value, A.ObjectId, A.IsObject, Slot);
+            P.write(O, A.IsObject ? QVariant(A.Type, &Slot.Object) : Slot.Value);
+        } catch (const std::exception &E) {
+            Error = ExceptionText(E);
+        } catch (...) {
+            Error = KObjectFailed;
+        }
+        if (!Error.isEmpty()) {
+            std::lock_guard L(State->Lock);
+            State->PendingError = Error;
+            State->HasPendingError = true;
+        }
+    });
+}
+
+int TScriptObjects::MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc)
+{
+    const QString Key = QString::number(quintptr(AMeta)) + QLatin1Char('/') + AName + QLatin1Char('/')
+                        + QString::number(AArgc);
+    if (auto It = FMethodCache.constFind(Key); It != FMethodCache.cend())
+        return *It;
+    // Exact argument count first; then the shortest that takes them all (the
+    // rest get empty values); then the longest that takes fewer.
+    int Exact = -1, Longer = -1, Shorter = -1;
+    const QByteArray N = AName.toLatin1();
+    // Most derived first, as C++ would find it.
+    for (int I = AMeta->methodCount() - 1; I >= QObject::staticMetaObject.methodCount(); --I) {
+        const QMetaMethod M = AMeta->method(I);
+        if (M.name() != N || M.access() != QMetaMethod::Public || M.methodType() == QMetaMethod::Signal)
+            continue;
+        const int C = M.parameterCount();
+        if (C == AArgc && Exact < 0)
+            Exact = I;
+        else if (C > AArgc && (Longer < 0 || C < AMeta->method(Longer).parameterCount()))
+            Longer = I;
+        else if (C < AArgc && (Shorter < 0 || C > AMeta->method(Shorter).parameterCount()))
+            Shorter = I;
+    }
+    const int Found = Exact >= 0 ? Exact : Longer >= 0 ? Longer : Shorter;
+    FMethodCache.insert(Key, Found);
+    return Found;
+}
+
+QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AArgs)
+{
+    if (ThrowPending())
+        return {};
+    const QMetaObject *Meta = nullptr;
+    QString ObjName;
+    if (!S->Describe(AId, Meta, ObjName))
+        return {};
+    const int Argc = std::min(AArgs.property("length").toInt(), 10);
+    const int Index = MethodFor(Meta, AName, Argc);
+    if (Index < 0) {
+        FEngine->throwError(QJSValue::TypeError, ObjName + QLatin1Char('.') + AName + QStringLiteral(" is not a function"));
+        return {};
+    }
+    const QMetaMethod M = Meta->method(Index);
+    const QString Shown = S->FunctionHosts.contains(AId) ? AName + QStringLiteral("()") : ObjName + QLatin1Char('.') + AName;
+    for (int I = 0; I < M.parameterCount() && I < Argc; ++I)
+        if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown)
+            || !CheckObject(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown))
+            return {};
+    std::vector<TArg> Args;
+    for (int I = 0; I < M.parameterCount(); ++I)
+        Args.push_back(I < Argc ? ToArg(AArgs.property(quint32(I)), M.parameterMetaType(I))
+                                : TArg{M.parameterMetaType(I), {}, -1, IsObjectPointer(M.parameterMetaType(I))});
+    const bool Void = M.returnMetaType().id() == QMetaType::Void || !M.returnMetaType().isValid();
+    // Every call waits for its end, so that one that fails is reported on
+    // the line that made it, even the program's last.
+    auto R = std::make_shared<TUiResult>();
+    auto State = S;
+    auto Op = [State, R, AId, Index, Void, Args = std::move(Args)] {
+        if (QObject *O = State->ObjectAt(AId)) {
+            try {
+                const QMetaMethod M = O->metaObject()->method(Index);
+                TArgSlot Slots[11];
+                void *Argv[11] = {};
+                QVariant Ret;
+                if (!Void) {
+                    const QMetaType RT = M.returnMetaType();
+                    if (RT == QMetaType::fromType<QVariant>()) {
+                        Argv[0] = &Ret;
+                    } else {
+                        Ret = QVariant(RT);
+                        Argv[0] = Ret.data();
+                    }
+                }
+                for (size_t I = 0; I < Args.size() && I < 10; ++I) {
+                    Prepare(*State, Args[I].Type, Args[I].Value, Args[I].ObjectId, Args[I].IsObject, Slots[I + 1]);
+                    Argv[I + 1] = Slots[I + 1].Data;
+                }
+                QMetaObject::metacall(O, QMetaObject::InvokeMetaMethod, Index, Argv);
+                if (!Void)
+                    FinishResult(*State, std::move(Ret), *R);
+            } catch (const std::exception &E) {
+                R->Error = ExceptionText(E);
+            } catch (...) {
+                R->Error = KObjectFailed;
+            }
+        }
+        Complete(*State, *R);
+    };
+    if (!FBridge.Queue(std::move(Op)))
+        return {};
+    return FBridge.Await(*R) ? Result(*R) : QJSValue();
+}
+
+QJSValue TScriptObjects::Wrap(int AId)
+{
+    if (auto It = FWrappers.constFind(AId); It != FWrappers.cend())
+        return *It;
+    const QMetaObject *M = nullptr;
+    QString Name;
+    if (!S->Describe(AId, M, Name))
+        return QJSValue(QJSValue::NullValue);
+    QStringList Props, Methods;
+    QList<int> Indexes;
+    QList<bool> Writable;
+    for (int I = 0; I < M->propertyCount(); ++I) {
+        const QMetaProperty P = M->property(I);
+        const QString PN = QString::fromLatin1(P.name());
+        // A class may declare a name again over its base's: the most derived one counts.
+        if (!P.isReadable() || !P.isScriptable() || PN == QLatin1String("objectName")
+            || M->indexOfProperty(P.name()) != I)
+            continue;
+        Props << PN;
+        Indexes << I;
+        Writable << P.isWritable();
+    }
+    for (int I = QObject::staticMetaObject.methodCount(); I < M->methodCount(); ++I) {
+        const QMetaMethod Mm = M->method(I);
+        const QString MN = QString::fromLatin1(Mm.name());
+        if (Mm.access() == QMetaMethod::Public && Mm.methodType() != QMetaMethod::Signal
+            && Mm.methodType() != QMetaMethod::Constructor && !Props.contains(MN) && !Methods.contains(MN))
+            Methods << MN;
+    }
+    QJSValue P = FEngine->newArray(uint(Props.size())), X = FEngine->newArray(uint(Props.size())),
+             W = FEngine->newArray(uint(Props.size())), Ms = FEngine->newArray(uint(Methods.size()));
+    for (int I = 0; I < Props.size(); ++I) {
+        P.setProperty(quint32(I), Props[I]);
+        X.setProperty(quint32(I), Indexes[I]);
+        W.setProperty(quint32(I), bool(Writable[I]));
+    }
+    for (int I = 0; I < Methods.size(); ++I)
+        Ms.setProperty(quint32(I), Methods[I]);
+    QJSValue Wrapper = FWrapFn.call({AId, Name, P, X, W, Ms});
+    FWrappers.insert(AId, Wrapper);
+    return Wrapper;
+}

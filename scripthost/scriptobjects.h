@@ -1,0 +1,58 @@
+#pragma once
+
+// The module's objects as the script sees them: a wrapper per object with
+// its properties and methods, and the reads, writes and calls that those
+// wrappers make, checked on the worker and carried out on the UI thread.
+#include "bridge.h"
+
+#include <QHash>
+#include <QJSValue>
+#include <QMetaType>
+
+class QJSEngine;
+
+class TScriptObjects
+{
+public:
+    TScriptObjects(std::shared_ptr<TRunState> AState, TUiBridge &ABridge) : S(std::move(AState)), FBridge(ABridge) {}
+
+    // AIdOf and AWrap are the prelude's: wrapper to id, and wrapper maker.
+    void Bind(QJSEngine *AEngine, QJSValue AIdOf, QJSValue AWrap);
+    // Drops every script value; before the engine goes.
+    void Release();
+
+    // The wrapper of object AId, made on first use; null for an unknown id.
+    QJSValue Wrap(int AId);
+    QJSValue Get(int AId, int AProp);
+    void Set(int AId, int AProp, const QJSValue &AValue);
+    QJSValue Call(int AId, const QString &AName, const QJSValue &AArgs);
+    // Throws the error that a queued write raised, if any; true if it did.
+    bool ThrowPending();
+
+private:
+    // A parameter, converted on the worker, finished on the UI thread.
+    struct TArg
+    {
+        QMetaType Type;
+        QVariant Value;
+        int ObjectId = -1;
+        bool IsObject = false;
+    };
+    // Throws the call's error into the script, or turns its result into a value.
+    QJSValue Result(const TUiResult &AResult);
+    TArg ToArg(const QJSValue &AValue, QMetaType AType);
+    // False, with a TypeError thrown, when a number is wanted and AValue is none.
+    bool CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
+    // False, with a TypeError thrown, when an object of the parameter's class
+    // is wanted and AValue is none.
+    bool CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
+    int MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc);
+
+    std::shared_ptr<TRunState> S;
+    TUiBridge &FBridge;
+    QJSEngine *FEngine = nullptr;
+    QJSValue FIdOf;
+    QJSValue FWrapFn;
+    QHash<int, QJSValue> FWrappers;
+    QHash<QString, int> FMethodCache;
+};
