@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QIcon>
 #include <QMessageBox>
@@ -236,6 +237,12 @@ void TModuleBase::SendSourceCode(const QPlainTextEdit *ASource)
     if (text.isEmpty() || !GCore || !GCore->GetView())
         return;
     GCore->GetView()->sp_SetSourceCode(text);
+}
+
+QString TModuleBase::LessonProgramText(const QString &AResource)
+{
+    QFile file(AResource);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 void TModuleBase::PlaceCreatedControl(QWidget *AControl, int ALeft, int ATop, int AWidth, int AHeight)

@@ -174,6 +174,8 @@ protected:
     // A lesson's show handler: posts the program held in ASource, trimmed
     // and with CR LF line ends, to the editor.
     static void SendSourceCode(const QPlainTextEdit *ASource);
+    // A program kept in the module's resources (UTF-8), as its memo holds it.
+    static QString LessonProgramText(const QString &AResource);
     // Parents a control that the engine made for this window and shows it
     // at the given place; a control the engine could not make is skipped.
     void PlaceCreatedControl(QWidget *AControl, int ALeft, int ATop, int AWidth, int AHeight);

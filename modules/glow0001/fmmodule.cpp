@@ -2,33 +2,6 @@
 
 #include "moduleentry.h"
 
-namespace {
-
-const QStringList LessonProgram = {
-    QStringLiteral("// Run 버턴을 클릭하면 한 번만 실행 됩니다."),
-    QStringLiteral("function setup() {"),
-    QStringLiteral("  LED.minus = pin(GND);"),
-    QStringLiteral("  LED.plus  = pin(13);"),
-    QStringLiteral("}"),
-    QString(),
-    QStringLiteral("// Run 버턴을 클릭하면 setup() 실행 이후 계속 반복 실행 됩니다."),
-    QStringLiteral("function loop() {"),
-    QStringLiteral("  // 13번 핀에 전기를 공급합니다.  결과적으로 LED에 불이 들어 옵니다."),
-    QStringLiteral("  digitalWrite(13, HIGH);"),
-    QString(),
-    QStringLiteral("  // 1초 동안 기다립니다."),
-    QStringLiteral("  delay(1000);"),
-    QString(),
-    QStringLiteral("  // 13번 핀에 전기 공급을 중단합니다.  결과적으로 LED에 불이 꺼집니다."),
-    QStringLiteral("  digitalWrite(13, LOW);"),
-    QString(),
-    QStringLiteral("  // 1초 동안 기다립니다."),
-    QStringLiteral("  delay(1000);"),
-    QStringLiteral("}"),
-};
-
-} // namespace
-
 TfmModule::TfmModule(QObject *AOwner)
     : TModuleBase(AOwner)
 {
@@ -49,7 +22,7 @@ TfmModule::TfmModule(QObject *AOwner)
     moSrc = new QPlainTextEdit(this);
     moSrc->setObjectName(QStringLiteral("moSrc"));
     moSrc->setLineWrapMode(QPlainTextEdit::NoWrap);
-    moSrc->setPlainText(LessonProgram.join(QLatin1Char('\n')));
+    moSrc->setPlainText(LessonProgramText(QStringLiteral(":/glow0001/program.js")));
     moSrc->hide();
 
     FLED = ScriptCreateObject(this, QStringLiteral("TLED"), QStringLiteral("Color=red"), nullptr);

@@ -4,41 +4,6 @@
 
 #include <QResizeEvent>
 
-namespace {
-
-const QStringList LessonProgram = {
-    QStringLiteral("// Run 버턴을 클릭하면 한 번만 실행 됩니다."),
-    QStringLiteral("function setup() {"),
-    QStringLiteral("  LED.minus = pin(GND);"),
-    QStringLiteral("  LED.plus  = pin(13);"),
-    QString(),
-    QStringLiteral("  Dial.Position = 50;"),
-    QStringLiteral("}"),
-    QString(),
-    QStringLiteral("// Run 버턴을 클릭하면 setup() 실행 이후 계속 반복 실행 됩니다."),
-    QStringLiteral("function loop() {"),
-    QStringLiteral("  // 다이얼은 0부터 100까지 변합니다.  여기에 10을 곱하면 0부터 1초까지 변하게 됩니다. "),
-    QStringLiteral("  var p = Dial.Position * 10;"),
-    QStringLiteral("  "),
-    QStringLiteral("  // 현재 p의 값을 표기합니다."),
-    QStringLiteral("  Label.Caption = p.toString(); "),
-    QString(),
-    QStringLiteral("  // 13번 핀에 전기를 공급합니다.  결과적으로 LED에 불이 들어 옵니다."),
-    QStringLiteral("  digitalWrite(13, HIGH);"),
-    QString(),
-    QStringLiteral("  // 다이얼이 가르치는 숫자만큼 기다립니다."),
-    QStringLiteral("  delay(p);"),
-    QString(),
-    QStringLiteral("  // 13번 핀에 전기 공급을 중단합니다.  결과적으로 LED에 불이 꺼집니다."),
-    QStringLiteral("  digitalWrite(13, LOW);"),
-    QString(),
-    QStringLiteral("  // 다이얼이 가르치는 숫자만큼 기다립니다."),
-    QStringLiteral("  delay(p);"),
-    QStringLiteral("}"),
-};
-
-} // namespace
-
 TfmModule::TfmModule(QObject *AOwner)
     : TModuleBase(AOwner)
 {
@@ -71,7 +36,7 @@ TfmModule::TfmModule(QObject *AOwner)
     moSrc = new QPlainTextEdit(this);
     moSrc->setObjectName(QStringLiteral("moSrc"));
     moSrc->setLineWrapMode(QPlainTextEdit::NoWrap);
-    moSrc->setPlainText(LessonProgram.join(QLatin1Char('\n')));
+    moSrc->setPlainText(LessonProgramText(QStringLiteral(":/glow0002/program.js")));
     moSrc->hide();
 
     FLED = ScriptCreateObject(this, QStringLiteral("TLED"), QStringLiteral("Color=red"), nullptr);

@@ -5,142 +5,20 @@
 #include "programstandins.h"
 #include "scripthostfixture.h"
 
+#include <QFile>
 #include <QKeyEvent>
 
 namespace {
 
-const char *const KLesson1 =
-    "// Run 버턴을 클릭하면 한 번만 실행 됩니다.\r\n"
-    "function setup() {\r\n"
-    "  LED.minus = pin(GND);\r\n"
-    "  LED.plus  = pin(13);\r\n"
-    "}\r\n"
-    "\r\n"
-    "// Run 버턴을 클릭하면 setup() 실행 이후 계속 반복 실행 됩니다.\r\n"
-    "function loop() {\r\n"
-    "  // 13번 핀에 전기를 공급합니다.  결과적으로 LED에 불이 들어 옵니다.\r\n"
-    "  digitalWrite(13, HIGH);\r\n"
-    "\r\n"
-    "  // 1초 동안 기다립니다.\r\n"
-    "  delay(1000);\r\n"
-    "\r\n"
-    "  // 13번 핀에 전기 공급을 중단합니다.  결과적으로 LED에 불이 꺼집니다.\r\n"
-    "  digitalWrite(13, LOW);\r\n"
-    "\r\n"
-    "  // 1초 동안 기다립니다.\r\n"
-    "  delay(1000);\r\n"
-    "}";
-
-const char *const KLesson2 =
-    "// Run 버턴을 클릭하면 한 번만 실행 됩니다.\r\n"
-    "function setup() {\r\n"
-    "  LED.minus = pin(GND);\r\n"
-    "  LED.plus  = pin(13);\r\n"
-    "\r\n"
-    "  Dial.Position = 50;\r\n"
-    "}\r\n"
-    "\r\n"
-    "// Run 버턴을 클릭하면 setup() 실행 이후 계속 반복 실행 됩니다.\r\n"
-    "function loop() {\r\n"
-    "  // 다이얼은 0부터 100까지 변합니다.  여기에 10을 곱하면 0부터 1초까지 변하게 됩니다. \r\n"
-    "  var p = Dial.Position * 10;\r\n"
-    "  \r\n"
-    "  // 현재 p의 값을 표기합니다.\r\n"
-    "  Label.Caption = p.toString(); \r\n"
-    "\r\n"
-    "  // 13번 핀에 전기를 공급합니다.  결과적으로 LED에 불이 들어 옵니다.\r\n"
-    "  digitalWrite(13, HIGH);\r\n"
-    "\r\n"
-    "  // 다이얼이 가르치는 숫자만큼 기다립니다.\r\n"
-    "  delay(p);\r\n"
-    "\r\n"
-    "  // 13번 핀에 전기 공급을 중단합니다.  결과적으로 LED에 불이 꺼집니다.\r\n"
-    "  digitalWrite(13, LOW);\r\n"
-    "\r\n"
-    "  // 다이얼이 가르치는 숫자만큼 기다립니다.\r\n"
-    "  delay(p);\r\n"
-    "}";
-
-const char *const KGame =
-    "Ship.Visible = true;\r\n"
-    "Ship.Top = 0;\r\n"
-    "Ship.Start();\r\n"
-    "\r\n"
-    "function on_RepeatForShip() {\r\n"
-    "  const\r\n"
-    "    STEADY = 0,\r\n"
-    "    UP = -1,\r\n"
-    "    DOWN = 1;\r\n"
-    "\r\n"
-    "  var iUpAndDown = STEADY;\r\n"
-    "  if (Keyboard.IsUp)   iUpAndDown = UP;\r\n"
-    "  if (Keyboard.IsDown) iUpAndDown = DOWN;\r\n"
-    "\r\n"
-    "  Ship.Top = Ship.Top + iUpAndDown;\r\n"
-    "\r\n"
-    "  if (Ship.Top < 0) Ship.Top = 0;\r\n"
-    "  if ((Ship.Top + Ship.Height) > Screen.Height) Ship.Top = Screen.Height - Ship.Height;\r\n"
-    "}\r\n"
-    "\r\n"
-    "createRepeater( 5 * 1000 ).OnInterval = on_RepeatForShip;\r\n"
-    "\r\n"
-    "//\r\n"
-    "\r\n"
-    "Missile.Visible = false;\r\n"
-    "\r\n"
-    "function on_RepeatForMissile() {\r\n"
-    "  const\r\n"
-    "    MISSILE_SPEED = 1;\r\n"
-    "\r\n"
-    "  // 미사일은 화면에 하나만 허용하기로 한다.\r\n"
-    "  if (Missile.Visible) {\r\n"
-    "    Missile.Left = Missile.Left + MISSILE_SPEED;\r\n"
-    "    if (Missile.IsOutOfScreen) Missile.Visible = false;\r\n"
-    "    return;\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  if (Keyboard.IsFire && Ship.Visible) {\r\n"
-    "    Missile.Left = Ship.Width;\r\n"
-    "    Missile.Top  = Ship.Top + (Ship.Height / 2) - (Missile.Height / 2);\r\n"
-    "    Missile.Visible = true;\r\n"
-    "    soundFire();\r\n"
-    "  }\r\n"
-    "}\r\n"
-    "\r\n"
-    "createRepeater( 2 * 1000 ).OnInterval = on_RepeatForMissile;\r\n"
-    "\r\n"
-    "//\r\n"
-    "\r\n"
-    "Asteroids.Start();\r\n"
-    "\r\n"
-    "function on_RepeatForAsteroids() {\r\n"
-    "  const\r\n"
-    "    ASTEROIDS_SPEED = 1;\r\n"
-    "\r\n"
-    "  Asteroids.Move( ASTEROIDS_SPEED );\r\n"
-    "\r\n"
-    "  if (Asteroids.CheckCollision(Missile)) {\r\n"
-    "    Missile.Visible = false;\r\n"
-    "    soundBoom();\r\n"
-    "  }\r\n"
-    "\r\n"
-    "  if (Asteroids.CheckCollision(Ship)) {\r\n"
-    "    Ship.Visible = false;\r\n"
-    "    soundBoom();\r\n"
-    "  }\r\n"
-    "}\r\n"
-    "\r\n"
-    "createRepeater( 4 * 1000 ).OnInterval = on_RepeatForAsteroids;\r\n"
-    "\r\n"
-    "// Stop 버턴이 클릭되거나 프로그램이 종료되면 한 번만 실행 됩니다.\r\n"
-    "function shutdown() {\r\n"
-    "  Ship.Stop();\r\n"
-    "  Asteroids.Stop();\r\n"
-    "}\r\n"
-    "\r\n"
-    "// Run 버턴을 클릭하면 setup() 실행 이후 계속 반복 실행 됩니다.\r\n"
-    "function loop() {\r\n"
-    "}";
+// A shipped program as the editor hands it over: read from the module's
+// own source file, with CR LF line ends and trimmed as a lesson sends it.
+QString ShippedProgram(const char *AModule)
+{
+    QFile File(QStringLiteral(KB_MODULES_SOURCE_DIR "/%1/program.js").arg(QLatin1String(AModule)));
+    if (!File.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(File.readAll()).replace(QLatin1Char('\n'), QStringLiteral("\r\n")).trimmed();
+}
 
 QString ErrorsOf(const TFakeCore &ACore)
 {
@@ -155,7 +33,9 @@ TEST_F(ScriptHostTest, BlinkLessonProgramBlinksOnceASecond)
     QWidget *Led = CreateObject(Window.get(), u"TLED", u"Color=red", nullptr);
     Led->setParent(Window.get());
     Led->setObjectName("LED");
-    Run(QString::fromUtf8(KLesson1), {Led});
+    const QString Program = ShippedProgram("glow0001");
+    ASSERT_TRUE(Program.startsWith(QStringLiteral("// Run 버턴을")));
+    Run(Program, {Led});
     auto Lit = [&] { return Led->property("Lit").toBool(); };
     ASSERT_TRUE(processEventsUntil(Lit, 10000));
     ASSERT_TRUE(processEventsUntil([&] { return !Lit(); }, 10000));
@@ -174,7 +54,9 @@ TEST_F(ScriptHostTest, PotentiometerLessonProgramFollowsTheDial)
     Dial->setObjectName("Dial");
     auto *Label = new TStandInLabel(Window.get());
     Label->setObjectName("Label");
-    Run(QString::fromUtf8(KLesson2), {Led, Dial, Label});
+    const QString Program = ShippedProgram("glow0002");
+    ASSERT_TRUE(Program.contains(QStringLiteral("Label.Caption = p.toString(); \r\n")));
+    Run(Program, {Led, Dial, Label});
     ASSERT_TRUE(processEventsUntil([&] { return Label->GetCaption() == "500"; }, 10000));
     EXPECT_EQ(Dial->GetPosition(), 50);
     // Turned right down, the LED flickers without a pause.
@@ -215,7 +97,7 @@ protected:
         AddObject(Ship, u"Ship");
         AddObject(Missile, u"Missile");
         AddObject(Asteroids, u"Asteroids");
-        StartScriptHost(QString::fromUtf8(KGame).toStdU16String().c_str());
+        StartScriptHost(ShippedProgram("skivo").toStdU16String().c_str());
     }
     void Key(QEvent::Type AType, int AKey)
     {
