@@ -34,6 +34,18 @@
     if (typeof v === 'string' && v.trim() !== '') return Number(v);
     return NaN;
   }
+  // The engine's own fill() runs to its end without looking at Stop or the
+  // memory watch; this one is an ordinary loop, which both can interrupt.
+  function integer(v) { v = Number(v); return isNaN(v) ? 0 : Math.trunc(v); }
+  Object.defineProperty(Array.prototype, 'fill', { writable: true, configurable: true, enumerable: false,
+    value: function fill(value, start, end) {
+      var o = Object(this), len = o.length >>> 0;
+      var k = integer(start), last = end === undefined ? len : integer(end);
+      k = k < 0 ? Math.max(len + k, 0) : Math.min(k, len);
+      last = last < 0 ? Math.max(len + last, 0) : Math.min(last, len);
+      for (; k < last; k++) o[k] = value;
+      return o;
+    } });
   def('pin', function pin(n) { return pinOf(n, 'pin()'); });
   def('digitalWrite', function digitalWrite(n, level) {
     var p = pinOf(n, 'digitalWrite()');
