@@ -117,3 +117,24 @@ TEST_F(MessagesTest, ReportsPostedFromAnotherThreadArriveInOrderAfterTheClear)
     EXPECT_EQ(Pane.Lines(), (QStringList{QStringLiteral("first"), QStringLiteral("* Error: boom"),
                                          QStringLiteral("  - Line no: 7")}));
 }
+
+TEST_F(MessagesTest, AVeryLongRunKeepsTheNewestLinesAndSaysEarlierOnesWereDropped)
+{
+    const int count = int(TfrMessages::KKeptLines + 2 * TfrMessages::KDropStep + 10);
+    TValueList msg;
+    for (int i = 0; i < count; ++i) {
+        msg.SetValues(QStringLiteral("Msg"), QStringLiteral("line %1 ü").arg(i));
+        Pane.rp_Message(&msg);
+        if (i % 1000 == 0)
+            QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    const QStringList lines = Pane.Lines();
+    ASSERT_LE(lines.size(), TfrMessages::KKeptLines + TfrMessages::KDropStep + 1);
+    EXPECT_EQ(lines.back(), QStringLiteral("line %1 ü").arg(count - 1));
+    const int dropped = count - int(lines.size() - 1);
+    EXPECT_EQ(lines.front(),
+              QStringLiteral("... %1 earlier lines were dropped to keep the pane fast ...").arg(dropped));
+    EXPECT_EQ(lines.value(1), QStringLiteral("line %1 ü").arg(dropped));
+    EXPECT_EQ(Pane.moMsg->text(), lines.join(QLatin1Char('\n')));
+}
