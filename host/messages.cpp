@@ -45,7 +45,8 @@ TfrMessages::TfrMessages(QWidget *AOwner)
     moMsg->setMarginWidth(1, 6);
     moMsg->setMarginWidth(2, 0);
     moMsg->setReadOnly(true);
-    // Vertical scrolling only: long error texts wrap instead.
+    // Vertical scrolling only: long error texts wrap instead (up to
+    // KWrappedLines lines).
     moMsg->SendScintilla(QsciScintilla::SCI_SETHSCROLLBAR, 0L);
     moMsg->setWrapMode(QsciScintilla::WrapWord);
     moMsg->setCaretLineVisible(false);
@@ -89,6 +90,10 @@ void TfrMessages::AddLine(const QString &ALine)
 void TfrMessages::TidyAfterBatch()
 {
     FTidyPending = false;
+    // Wrapping costs time with every line and, after a drop, lays out the
+    // whole pane again: a long pane is a flood, whose lines go unwrapped.
+    if (FLines.size() > KWrappedLines && moMsg->wrapMode() != QsciScintilla::WrapNone)
+        moMsg->setWrapMode(QsciScintilla::WrapNone);
     if (FLines.size() > KKeptLines + KDropStep)
         DropOldLines();
     // Keep the newest report in sight.
@@ -146,6 +151,7 @@ void TfrMessages::rp_ClearErrorMessage(TValueList *)
     moMsg->setReadOnly(false);
     moMsg->clear();
     moMsg->setReadOnly(true);
+    moMsg->setWrapMode(QsciScintilla::WrapWord);
     FLines.clear();
     FDropped = 0;
 }

@@ -32,6 +32,8 @@ public:
     // in steps of KDropStep beyond it, with a line at its top that says so.
     static constexpr qsizetype KKeptLines = 20000;
     static constexpr qsizetype KDropStep = 2000;
+    // Lines wrap while the pane holds no more than this many.
+    static constexpr qsizetype KWrappedLines = 2000;
 
     QFrame *plClient = nullptr;
     QsciScintilla *moMsg = nullptr;

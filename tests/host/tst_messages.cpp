@@ -137,4 +137,8 @@ TEST_F(MessagesTest, AVeryLongRunKeepsTheNewestLinesAndSaysEarlierOnesWereDroppe
               QStringLiteral("... %1 earlier lines were dropped to keep the pane fast ...").arg(dropped));
     EXPECT_EQ(lines.value(1), QStringLiteral("line %1 ü").arg(dropped));
     EXPECT_EQ(Pane.moMsg->text(), lines.join(QLatin1Char('\n')));
+    // A pane that long no longer wraps its lines; a cleared one does again.
+    EXPECT_EQ(Pane.moMsg->wrapMode(), QsciScintilla::WrapNone);
+    Pane.rp_ClearErrorMessage(nullptr);
+    EXPECT_EQ(Pane.moMsg->wrapMode(), QsciScintilla::WrapWord);
 }
