@@ -219,8 +219,12 @@ void TScriptRun::RunShutdown()
     FEndRun = false;
     if (!IsCallable("shutdown"))
         return;
-    FEngine->collectGarbage();
-    FMemory->Rebase();
+    // shutdown() of a greedy program starts the count afresh from what the
+    // program still holds.
+    if (FMemoryReported) {
+        FEngine->collectGarbage();
+        FMemory->Rebase();
+    }
     // A watchdog interrupts a shutdown() that outlives its time limit.
     bool TimedOut = false;
     std::thread Watchdog([this, &TimedOut] {
