@@ -67,6 +67,14 @@ void TfrMessages::ShowPane()
 
 void TfrMessages::AddLine(const QString &ALine)
 {
+    // Appending leaves the caret and the selection where the learner put
+    // them, so a report can be selected and copied while a program prints.
+    // The view follows the newest line only while the last one is in sight.
+    const int last = moMsg->lines() - 1;
+    const int first = int(moMsg->SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE));
+    const int shown = int(moMsg->SendScintilla(QsciScintilla::SCI_LINESONSCREEN));
+    const int lastShown = int(moMsg->SendScintilla(QsciScintilla::SCI_VISIBLEFROMDOCLINE, long(last)));
+    const bool following = FLines.isEmpty() || lastShown < first + qMax(1, shown);
     moMsg->setReadOnly(false);
     if (FLines.isEmpty())
         moMsg->setText(ALine);
@@ -74,9 +82,8 @@ void TfrMessages::AddLine(const QString &ALine)
         moMsg->append(QLatin1Char('\n') + ALine);
     moMsg->setReadOnly(true);
     FLines << ALine;
-    // Keep the newest report in sight.
-    moMsg->setCursorPosition(moMsg->lines() - 1, 0);
-    moMsg->ensureLineVisible(moMsg->lines() - 1);
+    if (following)
+        moMsg->ensureLineVisible(moMsg->lines() - 1);
 }
 
 void TfrMessages::rp_SetToolBar(TValueList *AParams)
