@@ -19,7 +19,9 @@ packages=(
   fonts-nanum fonts-liberation fonts-dejavu-core
 )
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
-  packages+=(clang libclang-rt-14-dev xvfb xauth pulseaudio)
+  # xvfb, openbox, xdotool and x11-utils: the placement test on a real
+  # desktop; pulseaudio: the sound tests' own server.
+  packages+=(clang libclang-rt-14-dev xvfb xauth openbox xdotool x11-utils pulseaudio)
 fi
 
 missing=()

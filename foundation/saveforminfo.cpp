@@ -6,6 +6,8 @@
 
 #include <QEvent>
 #include <QWidget>
+#include <algorithm>
+#include <climits>
 #include <exception>
 #include <mutex>
 
@@ -37,6 +39,36 @@ void setOuterSize(QWidget *Form, int Width, int Height)
     Form->resize(qMax(0, Width - dw), qMax(0, Height - dh));
 }
 
+// The rectangle that holds every monitor; empty when there is none.
+TRect desktopBounds()
+{
+    const QList<TRect> monitors = GetMonitorRects();
+    if (monitors.isEmpty())
+        return TRect{};
+    TRect u = monitors.first();
+    for (const TRect &m : monitors) {
+        u.Left = qMin(u.Left, m.Left);
+        u.Top = qMin(u.Top, m.Top);
+        u.Right = qMax(u.Right, m.Right);
+        u.Bottom = qMax(u.Bottom, m.Bottom);
+    }
+    return u;
+}
+
+// A hostile or stale file must not make a window larger than the window
+// system can map (X11 sizes and positions are 16-bit), nor put its title bar
+// above every monitor, out of the user's reach.
+void keepReachable(int32_t &Left, int32_t &Top, int32_t &Width, int32_t &Height)
+{
+    constexpr int32_t Largest = 32767;
+    const TRect u = desktopBounds();
+    Width = std::min(Width, Largest);
+    Height = std::min(Height, Largest);
+    Left = int32_t(std::clamp<int64_t>(Left, std::max<int64_t>(int64_t(u.Left) - Width, -Largest),
+                                       std::min<int32_t>(u.Right, Largest)));
+    Top = int32_t(std::clamp<int64_t>(Top, u.Top, std::max(u.Top, std::min<int32_t>(u.Bottom, Largest))));
+}
+
 } // namespace
 
 QString TSaveFormInfo::FileName()
@@ -65,8 +97,8 @@ TSaveFormInfo::TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, i
     FSection = QString::fromLatin1(AOwner->metaObject()->className());
 
     const QString file = FileName();
-    const int32_t left = ReadIniInteger(file, FSection, QStringLiteral("Left"), ALeft);
-    const int32_t top = ReadIniInteger(file, FSection, QStringLiteral("Top"), ATop);
+    int32_t left = ReadIniInteger(file, FSection, QStringLiteral("Left"), ALeft);
+    int32_t top = ReadIniInteger(file, FSection, QStringLiteral("Top"), ATop);
     int32_t width = ReadIniInteger(file, FSection, QStringLiteral("Width"), AWidth);
     if (width <= 0)
         width = AWidth;
@@ -76,13 +108,21 @@ TSaveFormInfo::TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, i
 
     if (CoversMonitor(left, top, width, height)) {
         // The size is left alone, so the user restores to the form's own size.
+        // It maximizes on the monitor nearest the centre of the stored
+        // bounds; a corner off that monitor (a hostile file) is brought onto
+        // it, so the window manager maximizes it there.
+        const TRect m = GetMonitorRect(int32_t(std::clamp<int64_t>(int64_t(left) + width / 2, INT32_MIN, INT32_MAX)),
+                                       int32_t(std::clamp<int64_t>(int64_t(top) + height / 2, INT32_MIN, INT32_MAX)));
+        left = std::clamp(left, m.Left, std::max(m.Left, m.Right - 1));
+        top = std::clamp(top, m.Top, std::max(m.Top, m.Bottom - 1));
         AOwner->move(left, top);
         AOwner->setWindowState((AOwner->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     } else if (IsOnAnyMonitor(left, top, width, height)) {
+        keepReachable(left, top, width, height);
         AOwner->move(left, top);
         setOuterSize(AOwner, width, height);
         if (!frameKnown(AOwner) && !AOwner->windowFlags().testFlag(Qt::FramelessWindowHint)) {
-            FPendingOuterSize = QSize(width, height);
+            FPendingBounds = QRect(left, top, width, height);
             AOwner->installEventFilter(this);
         }
     }
@@ -91,14 +131,20 @@ TSaveFormInfo::TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, i
 bool TSaveFormInfo::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
     QWidget *form = FForm.data();
-    if (AWatched == form && FPendingOuterSize.isValid()) {
+    if (AWatched == form && FPendingBounds.isValid()) {
         const QEvent::Type type = AEvent->type();
         if ((type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize) && frameKnown(form)) {
-            const QSize outer = FPendingOuterSize;
-            FPendingOuterSize = QSize();
+            const QRect outer = FPendingBounds;
+            FPendingBounds = QRect();
             form->removeEventFilter(this);
-            if (!(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            if (!(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
                 setOuterSize(form, outer.width(), outer.height());
+                // Mapped elsewhere than asked (the window system's first
+                // placement can lose the position): once more, now that the
+                // frame is known.
+                if (form->frameGeometry().topLeft() != outer.topLeft())
+                    form->move(outer.topLeft());
+            }
         }
     }
     return QObject::eventFilter(AWatched, AEvent);
@@ -121,9 +167,18 @@ void TSaveFormInfo::SaveInfo()
     if (!form)
         return;
     const QRect bounds = form->frameGeometry();
+    int width = bounds.width();
+    int height = bounds.height();
+    if (form->windowState() & Qt::WindowMaximized) {
+        // A window manager maximizes to the work area, short of the monitor
+        // by its panels; stored so, the window would not come back maximized.
+        const TRect m = GetMonitorRect(bounds.x() + width / 2, bounds.y() + height / 2);
+        width = qMax(width, m.Right - m.Left);
+        height = qMax(height, m.Bottom - m.Top);
+    }
     const QString file = FileName();
     WriteIniInteger(file, FSection, QStringLiteral("Left"), bounds.x());
     WriteIniInteger(file, FSection, QStringLiteral("Top"), bounds.y());
-    WriteIniInteger(file, FSection, QStringLiteral("Width"), bounds.width());
-    WriteIniInteger(file, FSection, QStringLiteral("Height"), bounds.height());
+    WriteIniInteger(file, FSection, QStringLiteral("Width"), width);
+    WriteIniInteger(file, FSection, QStringLiteral("Height"), height);
 }

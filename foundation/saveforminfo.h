@@ -4,7 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSize>
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -21,12 +21,16 @@ class FOUNDATION_EXPORT TSaveFormInfo : public QObject
 public:
     // The four integers are the defaults of the keys that are missing; a
     // stored width or height of 0 (or below) counts as missing. A stored size
-    // that covers its monitor maximizes the form; stored bounds on no monitor
-    // leave the form where and as it was.
+    // that covers its monitor maximizes the form on that monitor; stored
+    // bounds on no monitor leave the form where and as it was. Sizes beyond
+    // 32767 are cut to it and a top above every monitor is brought down to
+    // them, so that a hostile file still gives a window that can be reached.
+    // Made before the form's native window exists, so that it opens there.
     TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, int AHeight);
     ~TSaveFormInfo() override;
 
-    // Writes the form's current outer bounds; nothing when it has no form.
+    // Writes the form's current outer bounds, a maximized form's at least
+    // as large as its monitor; nothing when it has no form.
     void SaveInfo();
 
     // The section: the form's class name as it was when this was made.
@@ -44,8 +48,9 @@ protected:
 private:
     QPointer<QWidget> FForm;
     QString FSection;
-    // The outer size applied before the window had a frame; set again once
+    // The outer bounds applied before the window had a frame; set again once
     // the frame is known, so that the window does not grow by its frame at
-    // every start.
-    QSize FPendingOuterSize;
+    // every start, and stands where it was even when its first mapping put
+    // it elsewhere.
+    QRect FPendingBounds;
 };

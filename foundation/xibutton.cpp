@@ -454,12 +454,22 @@ void TXiButton::leaveEvent(QEvent *AEvent)
 
 void TXiButton::mousePressEvent(QMouseEvent *AEvent)
 {
+    MousePress(AEvent, false);
+}
+
+void TXiButton::mouseDoubleClickEvent(QMouseEvent *AEvent)
+{
+    MousePress(AEvent, true);
+}
+
+void TXiButton::MousePress(QMouseEvent *AEvent, bool ADouble)
+{
     const QPoint pos(qFloor(AEvent->position().x()), qFloor(AEvent->position().y()));
     QPointer<TXiButton> self(this);
     FPointerInside = true;
     const bool left = AEvent->button() == Qt::LeftButton;
     if (left)
-        FClickPending = true;
+        FClickPending = !ADouble;
     emit OnMouseDown(AEvent->button(), AEvent->modifiers(), pos.x(), pos.y());
     if (!self || !left)
         return;

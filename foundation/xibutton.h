@@ -205,6 +205,7 @@ protected:
     void enterEvent(QEnterEvent *AEvent) override;
     void leaveEvent(QEvent *AEvent) override;
     void mousePressEvent(QMouseEvent *AEvent) override;
+    void mouseDoubleClickEvent(QMouseEvent *AEvent) override;
     void mouseMoveEvent(QMouseEvent *AEvent) override;
     void mouseReleaseEvent(QMouseEvent *AEvent) override;
     void focusInEvent(QFocusEvent *AEvent) override;
@@ -221,6 +222,9 @@ private:
     void PaintGradient(QPainter &ACanvas, TColor AFrom, TColor ATo) const;
     void MouseEnter();
     void MouseLeave();
+    // A press; the second press of a double-click shows the pressed look
+    // but clicks nothing on its release, so a double-click clicks once.
+    void MousePress(QMouseEvent *AEvent, bool ADouble);
     bool DialogKey(const TDialogKeyEvent &AEvent);
     bool DialogChar(const TDialogKeyEvent &AEvent);
 

@@ -12,6 +12,12 @@
 #include <QStringDecoder>
 #include <QVBoxLayout>
 #include <Qsci/qscilexerjavascript.h>
+#include <cerrno>
+#include <optional>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TfrEditor *GEditorFrame = nullptr;
 
@@ -84,6 +90,7 @@ QString TEditorLines::Text() const
 void TEditorLines::SetLines(const QStringList &ALines)
 {
     FEditor->setText(ALines.join(QLatin1Char('\n')));
+    FEditor->setModified(false);
 }
 
 void TEditorLines::SetText(const QString &AText)
@@ -94,29 +101,83 @@ void TEditorLines::SetText(const QString &AText)
 void TEditorLines::Clear()
 {
     FEditor->clear();
+    FEditor->setModified(false);
 }
+
+bool TEditorLines::Modified() const
+{
+    return FEditor->isModified();
+}
+
+namespace {
+
+// Only a regular file is read: a pipe would block the program until someone
+// writes to it, a device may never end. Opened without waiting, so that a
+// pipe put in the file's place after the test cannot block either.
+int OpenRegularFile(const QString &AFileName)
+{
+    const auto notAFile = [&] {
+        return EFileError(QStringLiteral("Cannot open \"%1\": it is not a regular file (a folder, a "
+                                         "device or a pipe).")
+                              .arg(AFileName));
+    };
+    const QFileInfo info(AFileName);
+    if (info.exists() && !info.isFile())
+        throw notAFile();
+    const int fd = ::open(QFile::encodeName(AFileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw EFileError(QStringLiteral("Cannot open \"%1\": %2")
+                             .arg(AFileName, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw notAFile();
+    }
+    return fd;
+}
+
+// The text of a file's bytes: UTF-8 (a byte-order mark dropped), else the
+// Korean Windows code page. Nothing when it is neither, or holds a NUL, at
+// which the editor's text would end.
+std::optional<QString> DecodeText(const QByteArray &AData)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(AData);
+    if (!utf8.hasError() && !text.contains(QChar(0)))
+        return text;
+    // ICU's "cp949" is IBM's code page; Windows tools write Microsoft's.
+    QStringDecoder korean("windows-949", QStringDecoder::Flag::Stateless);
+    if (!korean.isValid())
+        return std::nullopt;
+    text = korean(AData);
+    if (korean.hasError() || text.contains(QChar(0)))
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
 
 void TEditorLines::LoadFromFile(const QString &AFileName)
 {
-    QFile file(AFileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!file.open(OpenRegularFile(AFileName), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw EFileError(QStringLiteral("Cannot open \"%1\": %2").arg(AFileName, file.errorString()));
     if (file.size() > MaxFileSize)
         throw EFileError(QStringLiteral("\"%1\" is too large to edit (%2 bytes).")
                              .arg(AFileName)
                              .arg(file.size()));
-    const QByteArray data = file.readAll();
+    const QByteArray data = file.read(MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw EFileError(QStringLiteral("Cannot read \"%1\": %2").arg(AFileName, file.errorString()));
+    if (data.size() > MaxFileSize)
+        throw EFileError(QStringLiteral("\"%1\" is too large to edit.").arg(AFileName));
 
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(data);
     // Decoding with replacement characters would lose the file's text on the
-    // next save; so would a NUL, at which the editor's text ends (UTF-16 text
-    // without a byte-order mark has them). Refuse both.
-    if (decoder.hasError() || text.contains(QChar(0)))
-        throw EFileError(QStringLiteral("\"%1\" is not a UTF-8 text file.").arg(AFileName));
-    SetText(text); // the decoder has dropped a byte-order mark
+    // next save; refuse a file that is not text in either encoding.
+    const std::optional<QString> text = DecodeText(data);
+    if (!text)
+        throw EFileError(QStringLiteral("\"%1\" is neither UTF-8 nor Korean (CP949) text.").arg(AFileName));
+    SetText(*text);
 }
 
 void TEditorLines::SaveToFile(const QString &AFileName) const
@@ -126,11 +187,25 @@ void TEditorLines::SaveToFile(const QString &AFileName) const
         data += line.toUtf8();
         data += '\n';
     }
+    const auto failed = [&](const QFileDevice &AFile) {
+        return EFileError(QStringLiteral("Cannot write \"%1\": %2").arg(AFileName, AFile.errorString()));
+    };
     QSaveFile file(AFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFileError(QStringLiteral("Cannot write \"%1\": %2").arg(AFileName, file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
-        throw EFileError(QStringLiteral("Cannot write \"%1\": %2").arg(AFileName, file.errorString()));
+    if (file.open(QIODevice::WriteOnly)) {
+        if (file.write(data) != data.size() || !file.commit())
+            throw failed(file);
+    } else {
+        // A file that the learner may write, in a folder that takes no new
+        // file (so no temporary file beside it), is written in place.
+        const QFileInfo info(AFileName);
+        if (!info.isFile() || !info.isWritable())
+            throw failed(file);
+        QFile direct(AFileName);
+        if (!direct.open(QIODevice::WriteOnly | QIODevice::Truncate) || direct.write(data) != data.size()
+            || !direct.flush())
+            throw failed(direct);
+    }
+    FEditor->setModified(false);
 }
 
 // ---------------------------------------------------------------------------

@@ -56,15 +56,22 @@ public:
 
     // The lines joined with CR LF between them, none after the last.
     QString Text() const;
+    // Loading a text (SetText, Clear, LoadFromFile) or saving it makes the
+    // editor unchanged; typing changes it.
     void SetText(const QString &AText);
     void Clear();
+    // Changed since the text was last loaded or saved.
+    bool Modified() const;
 
-    // Reads a UTF-8 file (a byte-order mark is skipped), replacing all lines.
-    // Throws EFileError and leaves the editor as it was when the file cannot
-    // be read, is too large or is not UTF-8 text.
+    // Reads a regular file as UTF-8 (a byte-order mark is skipped), else as
+    // CP949, the Korean Windows code page, replacing all lines. Throws
+    // EFileError and leaves the editor as it was when the file is not a
+    // regular file, cannot be read, is too large or is text in neither.
     void LoadFromFile(const QString &AFileName);
     // Writes every line followed by a line feed, as UTF-8, replacing the file
-    // only once the whole text is written. Throws EFileError on failure.
+    // only once the whole text is written; in a folder that takes no new
+    // file, a writable file is written in place. Throws EFileError on
+    // failure.
     void SaveToFile(const QString &AFileName) const;
 
     static QStringList SplitLines(const QString &AText);

@@ -159,19 +159,31 @@ void TfmMain::rp_SetToolBar(TValueList *AParams)
     frToolBarModule->setVisible(name == QLatin1String("Module"));
 }
 
+void TfmMain::setVisible(bool AVisible)
+{
+    // Placed before it is mapped, as module windows are: a window placed
+    // after that is put where the window manager likes, and its stored
+    // outer size is taken for its client size.
+    if (AVisible && isHidden() && !FSaveFormInfo)
+        FSaveFormInfo = new TSaveFormInfo(this, 0, 0, 1024, 768);
+    QWidget::setVisible(AVisible);
+}
+
 void TfmMain::showEvent(QShowEvent *AEvent)
 {
     QWidget::showEvent(AEvent);
     // To the front on every show, without staying on top.
     raise();
     activateWindow();
-    if (!FSaveFormInfo)
-        FSaveFormInfo = new TSaveFormInfo(this, 0, 0, 1024, 768);
 }
 
 void TfmMain::closeEvent(QCloseEvent *AEvent)
 {
     AEvent->ignore();
+    // Unsaved changes are saved or given up first; Cancel keeps the program
+    // running. Once the shut-down has begun nothing is asked again.
+    if (!tmClose->isActive() && !EditorMayBeReplaced())
+        return;
     TCore::Obj()->View()->sp_CloseModules();
     TCore::Obj()->Finalize();
     // A running timer is not restarted by a second request.

@@ -73,6 +73,10 @@ public:
 
     TSaveFormInfo *SaveFormInfo() const { return FSaveFormInfo; }
 
+    // The placement memory is made here, before the native window exists,
+    // so that the window system opens it at its stored frame position.
+    void setVisible(bool AVisible) override;
+
 protected:
     void showEvent(QShowEvent *AEvent) override;
     void closeEvent(QCloseEvent *AEvent) override;

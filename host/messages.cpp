@@ -73,6 +73,20 @@ void TfrMessages::ShowPane()
 
 void TfrMessages::AddLine(const QString &ALine)
 {
+    // Appending leaves the caret and the selection where the learner put
+    // them, so a report can be selected and copied while a program prints.
+    // The view follows the newest line only while the last one is in sight
+    // when a batch of lines begins.
+    if (!FTidyPending) {
+        const int last = moMsg->lines() - 1;
+        const int first = int(moMsg->SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE));
+        const int shown = int(moMsg->SendScintilla(QsciScintilla::SCI_LINESONSCREEN));
+        const int lastShown = int(moMsg->SendScintilla(QsciScintilla::SCI_VISIBLEFROMDOCLINE, long(last)));
+        FFollowing = FLines.isEmpty() || lastShown < first + qMax(1, shown);
+        // What is done once for a batch of lines waits for the batch's end.
+        FTidyPending = true;
+        QTimer::singleShot(0, this, &TfrMessages::TidyAfterBatch);
+    }
     moMsg->setReadOnly(false);
     if (FLines.isEmpty())
         moMsg->setText(ALine);
@@ -80,11 +94,6 @@ void TfrMessages::AddLine(const QString &ALine)
         moMsg->append(QLatin1Char('\n') + ALine);
     moMsg->setReadOnly(true);
     FLines << ALine;
-    // What is done once for a batch of lines waits for the batch's end.
-    if (!FTidyPending) {
-        FTidyPending = true;
-        QTimer::singleShot(0, this, &TfrMessages::TidyAfterBatch);
-    }
 }
 
 void TfrMessages::TidyAfterBatch()
@@ -96,9 +105,8 @@ void TfrMessages::TidyAfterBatch()
         moMsg->setWrapMode(QsciScintilla::WrapNone);
     if (FLines.size() > KKeptLines + KDropStep)
         DropOldLines();
-    // Keep the newest report in sight.
-    moMsg->setCursorPosition(moMsg->lines() - 1, 0);
-    moMsg->ensureLineVisible(moMsg->lines() - 1);
+    if (FFollowing)
+        moMsg->ensureLineVisible(moMsg->lines() - 1);
 }
 
 void TfrMessages::DropOldLines()

@@ -48,4 +48,5 @@ private:
     QStringList FLines;
     qsizetype FDropped = 0;
     bool FTidyPending = false;
+    bool FFollowing = true; // the view follows the newest line in this batch
 };

@@ -6,6 +6,7 @@
 #include "editorframe.h"
 #include "module.h"
 #include "params.h"
+#include "toolbars.h"
 #include "valuelist.h"
 #include "view.h"
 
@@ -149,6 +150,10 @@ bool TfrWeb::WebBrowserBeforeNavigate2(const QString &AURL)
 void TfrWeb::DispatchLink(const QString &AURL)
 {
     try {
+        // The link replaces the editor's text: changes are saved or given
+        // up first, or the link is not followed.
+        if (!EditorMayBeReplaced())
+            return;
         const TParams params(AURL);
         TModule::Obj()->LoadModule(nullptr, params.GetString(4));
 

@@ -49,7 +49,9 @@ public:
     bool WebBrowserBeforeNavigate2(const QString &AURL);
 
     // Opens the module that the link names and loads its sample, or empties
-    // the editor. Exceptions go to the application's exception handling.
+    // the editor; changes in the editor are saved or given up first, or
+    // nothing happens. Exceptions go to the application's exception
+    // handling.
     static void DispatchLink(const QString &AURL);
 
     // The home page's path, and the page shown when it is missing.

@@ -3,10 +3,15 @@
 #include "debugtrace.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <functional>
 #include <mutex>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 // Collects trace lines while it lives and restores the previous sink after.
 class TraceCapture
@@ -43,4 +48,26 @@ inline bool processEventsUntil(const std::function<bool()> &Done, int TimeoutMs 
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// Makes a folder refuse new files (its existing files stay writable), or
+// undoes it; false when this system does not let the test do so.
+inline bool LockFolder(const QString &Folder, bool ALock)
+{
+    if (geteuid() != 0) {
+        const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        return QFile::setPermissions(Folder, ALock ? all & ~QFile::WriteOwner : all);
+    }
+    // Permissions do not bind the superuser; the immutable flag does.
+    const int fd = ::open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = ALock ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
 }

@@ -13,10 +13,6 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 // Form classes named as the system's windows: the section is the class name.
 class TfmMain : public QWidget
@@ -65,28 +61,6 @@ void writeAll(const QString &FileName, const QByteArray &Data)
     QFile f(FileName);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(Data);
-}
-
-// Makes a folder refuse new files (its existing files stay writable), or
-// undoes it; false when this system does not let the test do so.
-bool lockFolder(const QString &Folder, bool ALock)
-{
-    if (geteuid() != 0) {
-        const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-        return QFile::setPermissions(Folder, ALock ? all & ~QFile::WriteOwner : all);
-    }
-    // Permissions do not bind the superuser; the immutable flag does.
-    const int fd = ::open(QFile::encodeName(Folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-        flags = ALock ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
 }
 
 // A FormInfo.ini of the test's own in a fresh folder.
@@ -302,7 +276,7 @@ TEST_F(PlacementTest, ReadOnlyFileKeepsItsValues)
 TEST_F(PlacementTest, WritableFileInAFolderThatTakesNoNewFilesIsStillWritten)
 {
     writeAll(ini, "[TfmMain]\nLeft=3\n");
-    if (!lockFolder(dir.path(), true))
+    if (!LockFolder(dir.path(), true))
         GTEST_SKIP() << "cannot make the folder refuse new files here";
     WriteIniInteger(ini, "TfmMain", "Left", 9);
     WriteIniInteger(ini, "TfmModule", "Top", -4);
@@ -311,7 +285,7 @@ TEST_F(PlacementTest, WritableFileInAFolderThatTakesNoNewFilesIsStillWritten)
     // A file that does not exist yet cannot be made there: nothing happens.
     const QString other = dir.filePath("Other.ini");
     WriteIniInteger(other, "TfmMain", "Left", 1);
-    ASSERT_TRUE(lockFolder(dir.path(), false));
+    ASSERT_TRUE(LockFolder(dir.path(), false));
     EXPECT_EQ(left, 9);
     EXPECT_EQ(top, -4);
     EXPECT_FALSE(QFile::exists(other));
@@ -383,6 +357,50 @@ TEST_F(PlacementTest, BoundsOnNoMonitorLeaveTheFormAlone)
     TfmModule touching;
     TSaveFormInfo touchingInfo(&touching, 0, 0, 480, 600);
     EXPECT_EQ(touching.frameGeometry(), QRect(1920, 100, 480, 600));
+}
+
+TEST_F(PlacementTest, HostileValuesStillGiveAWindowWhoseTitleBarCanBeReached)
+{
+    Monitors layout(TwoMonitors);
+    // Beyond what X11 can map, and the top above every monitor.
+    store("TfmModule", -2000000000, -200, 2147483647, 800);
+    TfmModule form;
+    TSaveFormInfo info(&form, 0, 0, 480, 600);
+    EXPECT_FALSE(form.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(form.frameGeometry(), QRect(-32767, 0, 32767, 800));
+
+    // Large enough to cover: maximized on the monitor nearest the centre.
+    store("TfmModule", -2000000000, -200, 2147483647, 100000);
+    TfmModule covering;
+    TSaveFormInfo coveringInfo(&covering, 0, 0, 480, 600);
+    EXPECT_TRUE(covering.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(covering.pos(), QPoint(-1280, 0));
+
+    // Only the top is brought down; the rest is as stored.
+    store("TfmModule", 100, -50, 480, 600);
+    TfmModule high;
+    TSaveFormInfo highInfo(&high, 0, 0, 480, 600);
+    EXPECT_EQ(high.frameGeometry(), QRect(100, 0, 480, 600));
+}
+
+TEST_F(PlacementTest, AMaximizedWindowIsStoredAsLargeAsItsMonitor)
+{
+    // A window manager's maximized bounds stop short of the monitor by its
+    // panels; stored so, the window would come back unmaximized.
+    Monitors layout(TwoMonitors);
+    QRect frame;
+    {
+        TfmMain form;
+        TSaveFormInfo info(&form, 0, 0, 1024, 768);
+        form.setGeometry(0, 30, 1900, 1000);
+        form.setWindowState(Qt::WindowMaximized);
+        frame = form.frameGeometry();
+    }
+    ASSERT_LT(frame.width(), 1920);
+    EXPECT_EQ(stored("TfmMain"), QRect(frame.x(), frame.y(), 1920, 1080));
+    TfmMain again;
+    TSaveFormInfo info(&again, 0, 0, 1024, 768);
+    EXPECT_TRUE(again.windowState() & Qt::WindowMaximized);
 }
 
 TEST_F(PlacementTest, ModuleWindowsShareOneSection)

@@ -10,6 +10,7 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -155,6 +156,29 @@ TEST_F(XiButtonInput, ReleaseOnColumnZeroOrRowZeroClicksButKeepsTheNormalLook)
     QTest::mousePress(Run, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseRelease(Run, Qt::LeftButton, {}, QPoint(75, 10));
     EXPECT_EQ(Clicks("Run"), 1);
+}
+
+TEST_F(XiButtonInput, ADoubleClickClicksOnceAndShowsThePressedLookForItsSecondPress)
+{
+    // As the window system delivers a double-click to a widget.
+    const auto send = [this](QEvent::Type AType) {
+        QMouseEvent event(AType, QPointF(10, 10), Run->mapToGlobal(QPointF(10, 10)), Qt::LeftButton,
+                          AType == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(Run, &event);
+    };
+    send(QEvent::MouseButtonPress);
+    send(QEvent::MouseButtonRelease);
+    send(QEvent::MouseButtonDblClick);
+    EXPECT_EQ(Run->Look(), TXiButton::bsDown);
+    send(QEvent::MouseButtonRelease);
+    EXPECT_EQ(Clicks("Run"), 1);
+    EXPECT_EQ(Log.filter(QStringLiteral("up Run")).size(), 2);
+    EXPECT_EQ(Run->Look(), TXiButton::bsOver);
+    // The next single press clicks again.
+    send(QEvent::MouseButtonPress);
+    send(QEvent::MouseButtonRelease);
+    EXPECT_EQ(Clicks("Run"), 2);
 }
 
 TEST_F(XiButtonInput, OtherButtonsNeitherPressNorClickButTheirReleaseShowsOver)

@@ -66,6 +66,62 @@ void WhenModal(std::function<void(T *)> AAction)
     poll->start();
 }
 
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+
+// Answers the modal windows that come up while it lives, as the learner
+// would, and notes what it saw: the save question with Answer, a file
+// dialog with FileName (cancelled when empty), an error box with OK.
+class Learner
+{
+public:
+    explicit Learner(QMessageBox::StandardButton AAnswer, const QString &AFileName = QString())
+        : Answer(AAnswer), FileName(AFileName)
+    {
+        FPoll.setInterval(10);
+        QObject::connect(&FPoll, &QTimer::timeout, [this] { Act(); });
+        FPoll.start();
+    }
+
+    QMessageBox::StandardButton Answer;
+    QString FileName;
+    int Questions = 0;
+    int FileDialogs = 0;
+    QStringList Errors;
+
+private:
+    void Act()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (box->button(QMessageBox::Save)) {
+                ++Questions;
+                box->button(Answer)->click();
+            } else {
+                Errors << box->text();
+                box->accept();
+            }
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            ++FileDialogs;
+            if (FileName.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->setDirectory(QFileInfo(FileName).absolutePath());
+            if (auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                edit->setText(QFileInfo(FileName).fileName());
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    }
+
+    QTimer FPoll;
+};
+
 // The browser engine's bundled code frees some of its own objects with a
 // size other than the one they were made with, and leaves objects of its
 // threads behind at exit; AddressSanitizer would fail every test that shows

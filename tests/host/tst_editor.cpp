@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <Qsci/qscilexerjavascript.h>
 #include <gtest/gtest.h>
 
@@ -174,6 +175,83 @@ TEST(EditorFrameTest, BadFilesRaiseAndLeaveTheEditorAsItWas)
     // Writing into a missing folder fails and leaves an existing file whole.
     EXPECT_THROW(lines.SaveToFile(dir.filePath(QStringLiteral("no/such/dir/x.js"))), EFileError);
     EXPECT_THROW(lines.SaveToFile(dir.path()), EFileError);
+}
+
+TEST(EditorFrameTest, ChangedMeansTypedSinceTheLastLoadOrSave)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("prog.js"));
+    TfrEditor editor;
+    TEditorLines &lines = editor.Lines();
+    const auto type = [&] {
+        QTest::keyClicks(editor.moSrc, QStringLiteral("x"));
+        return lines.Modified();
+    };
+    EXPECT_FALSE(lines.Modified()) << "the initial lines";
+    EXPECT_TRUE(type());
+    lines.SaveToFile(path);
+    EXPECT_FALSE(lines.Modified());
+    EXPECT_TRUE(type());
+    lines.LoadFromFile(path);
+    EXPECT_FALSE(lines.Modified());
+    EXPECT_TRUE(type());
+    lines.Clear();
+    EXPECT_FALSE(lines.Modified());
+    EXPECT_TRUE(type());
+    TValueList code = Packet(QStringLiteral("Text"), QStringLiteral("lesson();"));
+    editor.rp_SetSourceCode(&code);
+    EXPECT_FALSE(lines.Modified());
+    // A load that fails keeps the changes.
+    EXPECT_TRUE(type());
+    EXPECT_THROW(lines.LoadFromFile(dir.filePath(QStringLiteral("missing.js"))), EFileError);
+    EXPECT_TRUE(lines.Modified());
+}
+
+TEST(EditorFrameTest, KoreanWindowsFilesOpenAndOnlyRegularFilesAreRead)
+{
+    QTemporaryDir dir;
+    TfrEditor editor;
+    TEditorLines &lines = editor.Lines();
+    // CP949 as Windows tools write it, with a letter (똠) that EUC-KR lacks.
+    const QString korean = dir.filePath(QStringLiteral("korean.js"));
+    WriteAll(korean, QByteArray("// \x8C\x63\xB9\xE6 \xC7\xD1\xB1\xDB\r\nprint(\"\xBE\xC8\xB3\xE7\");\r\n"));
+    lines.LoadFromFile(korean);
+    EXPECT_EQ(lines.Text(), QStringLiteral("// 똠방 한글\r\nprint(\"안녕\");"));
+    // Saved back as UTF-8.
+    lines.SaveToFile(korean);
+    EXPECT_EQ(ReadAll(korean), QStringLiteral("// 똠방 한글\nprint(\"안녕\");\n").toUtf8());
+
+    // A pipe, a device and a folder are refused at once, without waiting for
+    // a writer or reading forever.
+    lines.SetText(QStringLiteral("keep"));
+    const QString fifo = dir.filePath(QStringLiteral("pipe.js"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+        try {
+            lines.LoadFromFile(path);
+            ADD_FAILURE() << path.toStdString() << " was read";
+        } catch (const EFileError &E) {
+            EXPECT_TRUE(E.Message().contains(QStringLiteral("not a regular file"))) << E.what();
+        }
+    }
+    EXPECT_EQ(lines.Text(), QStringLiteral("keep"));
+}
+
+TEST(EditorFrameTest, AWritableFileInAFolderThatTakesNoNewFilesIsSavedInPlace)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/prog.js");
+    WriteAll(path, "old();\n");
+    if (!LockFolder(folder, true))
+        GTEST_SKIP() << "cannot make the folder refuse new files here";
+    TfrEditor editor;
+    editor.Lines().SetText(QStringLiteral("new();"));
+    EXPECT_NO_THROW(editor.Lines().SaveToFile(path));
+    EXPECT_THROW(editor.Lines().SaveToFile(folder + QStringLiteral("/other.js")), EFileError);
+    LockFolder(folder, false);
+    EXPECT_EQ(ReadAll(path), QByteArray("new();\n"));
 }
 
 TEST(EditorFrameTest, EndStopsAtLastNonBlankFirstAndTabLinesUpWithTheLineAbove)

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
@@ -404,4 +405,143 @@ TEST_F(MainFormTest, ClickOnAPageLinkIsDispatched)
     view->page()->runJavaScript(QStringLiteral("document.getElementById('go').click();"));
     ASSERT_TRUE(processEventsUntil([] { return TModule::Obj()->CurrentModule() != nullptr; }, 30000));
     EXPECT_TRUE(Exceptions.isEmpty());
+}
+
+namespace {
+
+// Typing, as the learner does; the editor then holds changes.
+void Type(const QString &AText)
+{
+    GEditorFrame->moSrc->setCursorPosition(0, 0);
+    QTest::keyClicks(GEditorFrame->moSrc, AText);
+}
+
+} // namespace
+
+TEST_F(MainFormTest, LinkAsksBeforeReplacingChangedTextAndCancelKeepsItAll)
+{
+    const Sample sample(QStringLiteral("Asked.js"), "asked();\n");
+    const QString link = QStringLiteral("kb://a/b/Good/Asked.js");
+    Type(QStringLiteral("mine"));
+    ASSERT_TRUE(GEditorFrame->Lines().Modified());
+    const QString typed = GEditorFrame->Lines().Text();
+    {
+        Learner learner(QMessageBox::Cancel);
+        // Followed again while the question is open: dropped, not asked twice.
+        ASSERT_TRUE(Form->frWeb->WebBrowserBeforeNavigate2(link));
+        ASSERT_TRUE(Form->frWeb->WebBrowserBeforeNavigate2(link));
+        processEventsUntil([&] { return learner.Questions > 0; });
+        QCoreApplication::processEvents();
+        EXPECT_EQ(learner.Questions, 1);
+        EXPECT_EQ(learner.FileDialogs, 0);
+    }
+    EXPECT_EQ(GEditorFrame->Lines().Text(), typed);
+    EXPECT_TRUE(GEditorFrame->Lines().Modified());
+    EXPECT_EQ(TModule::Obj()->CurrentModule(), nullptr);
+    EXPECT_FALSE(TModule::Obj()->IsLoaded());
+    EXPECT_TRUE(InMainMode());
+
+    {
+        Learner learner(QMessageBox::Discard);
+        Follow(link);
+        EXPECT_EQ(learner.Questions, 1);
+    }
+    EXPECT_EQ(GEditorFrame->Lines().Text(), QStringLiteral("asked();"));
+    EXPECT_FALSE(GEditorFrame->Lines().Modified());
+    QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
+    ASSERT_TRUE(window);
+    window->close();
+    ASSERT_TRUE(processEventsUntil([&] { return window.isNull(); }));
+
+    // A loaded sample, or a lesson's program, is replaced without a question.
+    {
+        Learner learner(QMessageBox::Cancel);
+        Follow(link);
+        HostView()->sp_SetSourceCode(QStringLiteral("lesson();"));
+        ASSERT_TRUE(processEventsUntil([] { return GEditorFrame->Lines().Text() == "lesson();"; }));
+        EXPECT_FALSE(GEditorFrame->Lines().Modified());
+        Follow(QStringLiteral("kb://a/b/DoesNotExist"));
+        EXPECT_EQ(learner.Questions, 0);
+    }
+    EXPECT_EQ(GEditorFrame->Lines().Count(), 0);
+    EXPECT_TRUE(Exceptions.isEmpty());
+}
+
+TEST_F(MainFormTest, SaveWritesTheChangesAndGoesOnAndAFailedSaveKeepsThem)
+{
+    const Sample sample(QStringLiteral("Next.js"), "next();\n");
+    Type(QStringLiteral("kept"));
+    ASSERT_TRUE(GEditorFrame->Lines().Modified());
+    const QString typed = GEditorFrame->Lines().Text();
+
+    // The save fails (its folder takes no new file): as Cancel, with the
+    // error shown.
+    const QString locked = FDir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    if (LockFolder(locked, true)) {
+        {
+            Learner learner(QMessageBox::Save, locked + QStringLiteral("/mine.js"));
+            Follow(QStringLiteral("kb://a/b/DoesNotExist/Next.js"));
+            EXPECT_EQ(learner.Questions, 1);
+            EXPECT_EQ(learner.FileDialogs, 1);
+            EXPECT_EQ(learner.Errors.size(), 1);
+        }
+        LockFolder(locked, false);
+        EXPECT_EQ(GEditorFrame->Lines().Text(), typed);
+        EXPECT_TRUE(GEditorFrame->Lines().Modified());
+        EXPECT_FALSE(QFile::exists(locked + QStringLiteral("/mine.js")));
+    }
+
+    // The save dialog cancelled: as Cancel too.
+    {
+        Learner learner(QMessageBox::Save);
+        Follow(QStringLiteral("kb://a/b/DoesNotExist/Next.js"));
+        EXPECT_EQ(learner.FileDialogs, 1);
+    }
+    EXPECT_EQ(GEditorFrame->Lines().Text(), typed);
+
+    {
+        Learner learner(QMessageBox::Save, FDir.filePath(QStringLiteral("mine.js")));
+        Follow(QStringLiteral("kb://a/b/DoesNotExist/Next.js"));
+        EXPECT_EQ(learner.Questions, 1);
+        EXPECT_TRUE(learner.Errors.isEmpty());
+    }
+    QFile saved(FDir.filePath(QStringLiteral("mine.js")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(saved.readAll()), QString(typed).replace("\r\n", "\n") + u'\n');
+    EXPECT_EQ(GEditorFrame->Lines().Text(), QStringLiteral("next();"));
+}
+
+TEST_F(MainFormTest, OpenAsksFirstAndCancelShowsNoDialog)
+{
+    TfrToolBarModule *bar = Form->frToolBarModule;
+    const QString source = FDir.filePath(QStringLiteral("other.js"));
+    {
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("other();\n");
+    }
+    Type(QStringLiteral("work"));
+    const QString typed = GEditorFrame->Lines().Text();
+    {
+        Learner learner(QMessageBox::Cancel, source);
+        bar->miOpen->trigger();
+        EXPECT_EQ(learner.Questions, 1);
+        EXPECT_EQ(learner.FileDialogs, 0);
+    }
+    EXPECT_EQ(GEditorFrame->Lines().Text(), typed);
+    {
+        Learner learner(QMessageBox::Discard, source);
+        bar->miOpen->trigger();
+        EXPECT_EQ(learner.Questions, 1);
+        EXPECT_EQ(learner.FileDialogs, 1);
+    }
+    EXPECT_EQ(GEditorFrame->Lines().Text(), QStringLiteral("other();"));
+    // Just opened: no question before the next Open.
+    {
+        Learner learner(QMessageBox::Cancel);
+        bar->miOpen->trigger();
+        EXPECT_EQ(learner.Questions, 0);
+        EXPECT_EQ(learner.FileDialogs, 1);
+    }
 }

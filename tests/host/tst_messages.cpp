@@ -118,6 +118,30 @@ TEST_F(MessagesTest, ReportsPostedFromAnotherThreadArriveInOrderAfterTheClear)
                                          QStringLiteral("  - Line no: 7")}));
 }
 
+TEST_F(MessagesTest, ArrivingLinesLeaveTheCaretAndTheSelectionAlone)
+{
+    TValueList message;
+    message.SetValues(QStringLiteral("Msg"), QStringLiteral("first report"));
+    Pane.rp_Message(&message);
+    TValueList error = Error({{"LineNo", QStringLiteral("3")}, {"ErrorMsg", QStringLiteral("bad")}});
+    Pane.rp_CodeError(&error);
+    // The learner selects part of the error line, the caret at its end.
+    Pane.moMsg->setSelection(1, 2, 1, 7);
+    ASSERT_EQ(Pane.moMsg->selectedText(), QStringLiteral("Error"));
+    for (int i = 0; i < 50; ++i)
+        Pane.rp_Message(&message);
+    Pane.rp_CodeError(&error);
+    int fromLine = -1, fromIndex = -1, toLine = -1, toIndex = -1;
+    Pane.moMsg->getSelection(&fromLine, &fromIndex, &toLine, &toIndex);
+    EXPECT_EQ(QList<int>({fromLine, fromIndex, toLine, toIndex}), QList<int>({1, 2, 1, 7}));
+    EXPECT_EQ(Pane.moMsg->selectedText(), QStringLiteral("Error"));
+    int caretLine = -1, caretIndex = -1;
+    Pane.moMsg->getCursorPosition(&caretLine, &caretIndex);
+    EXPECT_EQ(caretLine, 1);
+    EXPECT_EQ(caretIndex, 7);
+    EXPECT_EQ(Pane.moMsg->lines(), 55);
+}
+
 TEST_F(MessagesTest, AVeryLongRunKeepsTheNewestLinesAndSaysEarlierOnesWereDropped)
 {
     const int count = int(TfrMessages::KKeptLines + 2 * TfrMessages::KDropStep + 10);

@@ -1,6 +1,7 @@
 // The orderly shut-down finalizes the process-wide core, so it has a test
 // program of its own.
 
+#include "editorframe.h"
 #include "hosttestsupport.h"
 #include "mainform.h"
 #include "saveforminfo.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -32,9 +34,33 @@ TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
     ASSERT_TRUE(processEventsUntil([&] { return !form->frToolBarModule->isHidden(); }));
 
+    // With changes in the editor the learner is asked first; Cancel keeps
+    // the program running as it was.
+    GEditorFrame->moSrc->setCursorPosition(0, 0);
+    QTest::keyClicks(GEditorFrame->moSrc, QStringLiteral("unsaved"));
+    const QString typed = GEditorFrame->Lines().Text();
+    {
+        Learner learner(QMessageBox::Cancel);
+        EXPECT_FALSE(form->close());
+        EXPECT_EQ(learner.Questions, 1);
+    }
+    EXPECT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(TCore::Obj()->IsFinalized());
+    EXPECT_TRUE(TCore::Obj()->View()->Active());
+    EXPECT_FALSE(form->tmClose->isActive());
+    EXPECT_EQ(GEditorFrame->Lines().Text(), typed);
+
+    // Save writes the file, then the shut-down goes on.
+    const QString saved = dir.filePath(QStringLiteral("unsaved.js"));
+    Learner learner(QMessageBox::Save, saved);
     // The request is refused; the module window closes at once; the core is
     // finalized; the library stays until the timer.
     EXPECT_FALSE(form->close());
+    EXPECT_EQ(learner.Questions, 1);
+    QFile file(saved);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), QString(typed).replace("\r\n", "\n") + u'\n');
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(window.isNull() || !window->isVisible());
     EXPECT_TRUE(TCore::Obj()->IsFinalized());
@@ -42,9 +68,11 @@ TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
     EXPECT_TRUE(form->tmClose->isActive());
     EXPECT_TRUE(TModule::Obj()->IsLoaded());
 
-    // A second request within the delay changes nothing.
+    // A second request within the delay changes nothing and asks nothing.
+    QTest::keyClicks(GEditorFrame->moSrc, QStringLiteral("more"));
     const int remaining = form->tmClose->remainingTime();
     EXPECT_FALSE(form->close());
+    EXPECT_EQ(learner.Questions, 1);
     EXPECT_LE(form->tmClose->remainingTime(), remaining);
 
     QElapsedTimer clock;

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The main window's placement on a real desktop: Xvfb with the openbox window
+# manager, which offscreen tests cannot show (their windows have no frames).
+# Starts a copy of the program folder with no "FormInfo.ini" and checks the
+# outer frame: at 0,0 and 1024 x 768 on a first start; moved, resized and
+# closed through the window manager, exactly there after each of three
+# restarts; maximized, maximized again after a restart.
+#   placement.sh PATH/TO/Kitebench
+# With KB_SCREENSHOT_DIR set, pictures of the screen are saved there.
+set -u
+exe=${1:?usage: placement.sh PATH/TO/Kitebench}
+fail() { echo "FAIL: $*"; exit 1; }
+for tool in Xvfb openbox xdotool xwininfo xprop; do
+  command -v "$tool" >/dev/null || fail "$tool is missing; ./setup.sh test installs it"
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+cp -a "$(dirname "$exe")" "$work/app"
+rm -f "$work/app/FormInfo.ini"
+app=$work/app/$(basename "$exe")
+ini=$work/app/FormInfo.ini
+
+Xvfb -displayfd 3 -screen 0 1600x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=:$(head -1 "$work/display")
+openbox >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/xdg
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+win=""
+# The outer frame of the main window: left top width height.
+frame() {
+  local ax ay w h l r t b
+  read -r ax ay w h < <(xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+    /^ *Width:/{w=$NF} /^ *Height:/{h=$NF} END{print x, y, w, h}')
+  read -r l r t b < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  echo "$((ax - l)) $((ay - t)) $((w + l + r)) $((h + t + b))"
+}
+maximized() { xprop -id "$win" _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
+shot() { [ -n "${KB_SCREENSHOT_DIR:-}" ] && command -v import >/dev/null && import -window root "$KB_SCREENSHOT_DIR/$1.png"; }
+
+start() {
+  "$app" >>"$work/app.log" 2>&1 &
+  pid=$!
+  pids+=($pid)
+  win=""
+  for _ in $(seq 300); do
+    win=$(xdotool search --onlyvisible --name '^Kitebench$' 2>/dev/null | head -1)
+    [ -n "$win" ] && xprop -id "$win" _NET_FRAME_EXTENTS | grep -q = && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || { cat "$work/app.log"; fail "no main window"; }
+  # Settled: the same frame twice in a row.
+  local last="" now
+  for _ in $(seq 50); do
+    sleep 0.3
+    now=$(frame)
+    [ "$now" = "$last" ] && break
+    last=$now
+  done
+}
+
+# Closed through the window manager, as the user does with Alt+F4.
+stop() {
+  xdotool windowactivate --sync "$win" >/dev/null 2>&1
+  sleep 0.3
+  xdotool key --clearmodifiers alt+F4
+  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && fail "Kitebench did not end on Alt+F4"
+  [ -f "$ini" ] || fail "no FormInfo.ini after closing"
+  echo "  stored: $(tr "\n" " " <"$ini")"
+}
+
+start
+got=$(frame)
+echo "first start: $got"
+shot first-start
+[ "$got" = "0 0 1024 768" ] || fail "first start put the frame at $got, not 0 0 1024 768"
+
+xdotool windowmove "$win" 213 147
+sleep 0.5
+xdotool windowsize "$win" 901 611
+sleep 0.5
+moved=$(frame)
+echo "moved to: $moved"
+[ "$moved" != "$got" ] || fail "the window manager did not move the window"
+stop
+
+for i in 1 2 3; do
+  start
+  got=$(frame)
+  echo "restart $i: $got"
+  shot "restart-$i"
+  if [ "$got" != "$moved" ]; then
+    sleep 3
+    fail "restart $i put the frame at $got, not $moved (3 s later: $(frame))"
+  fi
+  maximized && fail "restart $i came back maximized"
+  stop
+done
+
+# Maximized by a double-click on the title bar, as openbox does.
+start
+read -r x y _ < <(frame)
+for _ in 1 2 3; do
+  xdotool mousemove $((x + 300)) $((y + 8)) click --repeat 2 --delay 100 1
+  for _ in $(seq 30); do maximized && break 2; sleep 0.1; done
+done
+maximized || fail "the window manager did not maximize the window"
+stop
+start
+echo "after a maximized close: $(frame) $(xprop -id "$win" _NET_WM_STATE | sed 's/.*= //')"
+shot maximized-restart
+maximized || fail "a window closed maximized came back unmaximized"
+stop
+echo "PASS"
