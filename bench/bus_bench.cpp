@@ -1,6 +1,7 @@
 // Throughput of the observer bus: synchronous broadcasts to ten observers,
 // and packets posted from a second thread and delivered by the event loop.
 #include "observerlist.h"
+#include "packetcodes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,8 +33,8 @@ int main(int argc, char **argv)
         list.Add(observers.back().get());
     }
     TValueList packet;
-    packet.SetValues("Code", "Tick");
-    packet.SetValues("Name", "Module");
+    packet.SetValues(PacketKey::Code, QStringLiteral("Tick"));
+    packet.SetValues(PacketKey::Name, ToolBarMode::Module);
 
     const int syncRounds = 200000;
     QElapsedTimer t;

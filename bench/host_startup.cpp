@@ -10,6 +10,7 @@
 #include "editorframe.h"
 #include "mainform.h"
 #include "module.h"
+#include "packetcodes.h"
 #include "toolbars.h"
 #include "web.h"
 
@@ -98,9 +99,9 @@ int RunChild(int argc, char **argv, bool AHold)
         fmMain->frWeb->WebBrowserBeforeNavigate2(QStringLiteral("kb://kitebench/open/Glow0001"));
         WaitFor([] { return false; }, 1500);
         TValueList error;
-        error.SetValues(QStringLiteral("LineNo"), QStringLiteral("10"));
-        error.SetValues(QStringLiteral("ErrorMsg"), QStringLiteral("ReferenceError: digitalWrte is not defined"));
-        error.SetValues(QStringLiteral("ErrorText"), QStringLiteral("  digitalWrte(13, HIGH);"));
+        error.SetValues(PacketKey::LineNo, QStringLiteral("10"));
+        error.SetValues(PacketKey::ErrorMsg, QStringLiteral("ReferenceError: digitalWrte is not defined"));
+        error.SetValues(PacketKey::ErrorText, QStringLiteral("  digitalWrte(13, HIGH);"));
         static_cast<ICore *>(TCore::Obj())->GetView()->sp_CodeError(&error);
         static_cast<ICore *>(TCore::Obj())->GetView()->sp_Message(QStringLiteral("setup() 실행 완료"));
         WaitFor([] { return false; }, 6000);

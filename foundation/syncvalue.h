@@ -16,6 +16,9 @@ public:
 
     void Lock() { FCS.lock(); }
     void Unlock() { FCS.unlock(); }
+    // The same two under the names std::lock_guard takes.
+    void lock() { Lock(); }
+    void unlock() { Unlock(); }
 
 private:
     std::recursive_mutex FCS;

@@ -2,6 +2,7 @@
 
 #include "appexception.h"
 #include "debugtrace.h"
+#include "packetcodes.h"
 #include "saveforminfo.h"
 #include "scripthost.h"
 #include "tavgraphics.h"
@@ -274,7 +275,7 @@ void TModuleBase::DoShow()
     if (!FSaveFormInfo)
         FSaveFormInfo = new TSaveFormInfo(this, left, 0, 480, 600);
     if (GCore && GCore->GetView())
-        GCore->GetView()->sp_SetToolBar(QStringLiteral("Module"));
+        GCore->GetView()->sp_SetToolBar(ToolBarMode::Module);
 }
 
 void TModuleBase::setVisible(bool AVisible)
@@ -292,7 +293,7 @@ void TModuleBase::closeEvent(QCloseEvent *AEvent)
 {
     if (GCore && GCore->GetView()) {
         GCore->GetView()->Remove(this);
-        GCore->GetView()->sp_SetToolBar(QStringLiteral("Main"));
+        GCore->GetView()->sp_SetToolBar(ToolBarMode::Main);
     }
     Stop();
     AEvent->accept();
