@@ -136,7 +136,6 @@ TEST_F(MainFormTest, StartsInMainModeWithItsFramesOnTheBus)
     EXPECT_TRUE(Form->frMessages->isHidden());
     EXPECT_TRUE(Form->Splitter->isHidden());
     EXPECT_TRUE(Form->frCaption->isHidden());
-    EXPECT_EQ(Form->frMessages->height(), 180);
     EXPECT_EQ(GEditorFrame, Form->frEditor);
     EXPECT_NE(Form->SaveFormInfo(), nullptr);
     EXPECT_EQ(Form->SaveFormInfo()->Section(), QStringLiteral("TfmMain"));
@@ -171,6 +170,15 @@ TEST_F(MainFormTest, ModeTable)
     SendToolBar(QStringLiteral("Module"));
     EXPECT_FALSE(Form->frMessages->isHidden());
     EXPECT_FALSE(Form->Splitter->isHidden());
+    // Under the editor, 180 pixels high, the bar right above it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(Form->frMessages->height(), 180);
+    // The handle reaches a pixel into each neighbour to be easier to grab;
+    // what shows is its contents.
+    const QRect bar = Form->Splitter->contentsRect().translated(Form->Splitter->pos());
+    EXPECT_EQ(bar.height(), 3);
+    EXPECT_EQ(bar.bottom() + 1, Form->frMessages->geometry().top());
+    EXPECT_GT(Form->frMessages->geometry().top(), Form->frEditor->geometry().bottom());
 
     SendToolBar(QStringLiteral("Main"));
     EXPECT_TRUE(InMainMode());
