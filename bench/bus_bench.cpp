@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QThread>
 #include <atomic>
 #include <cstdio>
@@ -54,8 +55,8 @@ int main(int argc, char **argv)
             list.AsyncBroadcast(&packet);
     }));
     poster->start();
-    while (observers[0]->Count < posts)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (!QTest::qWaitFor([&] { return observers[0]->Count >= posts; }, 60000))
+        std::printf("posted packets went missing\n");
     poster->wait();
     const double postSeconds = t.nsecsElapsed() / 1e9;
     std::printf("posted packets from a second thread, delivered to 10 observers: %.0f per second\n",

@@ -57,7 +57,9 @@ double CpuSeconds()
 }
 
 // Runs the event loop for AMs, sleeping while it has nothing to do, so that
-// the figures are the game's and not a busy wait's.
+// the figures are the game's and not a busy wait's. Not QTest::qWait: that
+// sleeps 10 ms at a time between passes over the events, which the field's
+// 90 paints a second would feel.
 void Wait(int AMs)
 {
     QEventLoop loop;

@@ -15,6 +15,7 @@
 #include "web.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 #include <QPointer>
 #include <QProcess>
 #include <QWebEngineView>
@@ -23,18 +24,6 @@
 #include <vector>
 
 namespace {
-
-bool WaitFor(const std::function<bool()> &ADone, int ATimeoutMs = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!ADone()) {
-        if (t.elapsed() > ATimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
 
 void Report(const char *AName, std::vector<double> AMs, double AGoal)
 {
@@ -50,15 +39,16 @@ double OpenOnce(const std::function<void()> &AFollow)
     QElapsedTimer t;
     t.start();
     AFollow();
-    const bool shown = WaitFor([] {
+    const bool shown = QTest::qWaitFor([] {
         TModuleInterface *w = TModule::Obj()->CurrentModule();
         return w && w->isVisible() && !fmMain->frToolBarModule->isHidden();
-    });
+    }, 10000);
     const double ms = t.nsecsElapsed() / 1e6;
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
     if (window)
         window->close();
-    WaitFor([&] { return window.isNull() && fmMain->frEditor->isHidden(); });
+    if (!QTest::qWaitFor([&] { return window.isNull() && fmMain->frEditor->isHidden(); }, 10000))
+        std::printf("the module window did not close\n");
     return shown ? ms : 1e9;
 }
 
@@ -72,7 +62,7 @@ int RunChild(int argc, char **argv, bool AHold)
     bool loaded = false;
     QObject::connect(form->frWeb->WebBrowser, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
     form->show();
-    if (!WaitFor([&] { return loaded; }, 20000)) {
+    if (!QTest::qWaitFor([&] { return loaded; }, 20000)) {
         std::printf("home page did not load\n");
         return 1;
     }
@@ -93,18 +83,16 @@ int RunChild(int argc, char **argv, bool AHold)
     } else {
         // Keeps the windows up for a screenshot: main mode, then module mode
         // with a reported error.
-        QElapsedTimer hold;
-        hold.start();
-        WaitFor([] { return false; }, 4000);
+        QTest::qWait(4000);
         fmMain->frWeb->WebBrowserBeforeNavigate2(QStringLiteral("kb://kitebench/open/Glow0001"));
-        WaitFor([] { return false; }, 1500);
+        QTest::qWait(1500);
         TValueList error;
         error.SetValues(PacketKey::LineNo, QStringLiteral("10"));
         error.SetValues(PacketKey::ErrorMsg, QStringLiteral("ReferenceError: digitalWrte is not defined"));
         error.SetValues(PacketKey::ErrorText, QStringLiteral("  digitalWrte(13, HIGH);"));
         static_cast<ICore *>(TCore::Obj())->GetView()->sp_CodeError(&error);
         static_cast<ICore *>(TCore::Obj())->GetView()->sp_Message(QStringLiteral("setup() 실행 완료"));
-        WaitFor([] { return false; }, 6000);
+        QTest::qWait(6000);
     }
     form->close();
     app.exec();

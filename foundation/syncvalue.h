@@ -29,7 +29,6 @@ class FOUNDATION_EXPORT TSyncString : public TSyncValue
 public:
     // Plain access, no lock.
     QString Value() const { return FValue; }
-    void SetPlainValue(const QString &AValue) { FValue = AValue; }
 
     // The locked write.
     void SetValue(const QString &AValue);

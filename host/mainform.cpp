@@ -2,7 +2,6 @@
 
 #include "caption.h"
 #include "core.h"
-#include "debugtrace.h"
 #include "editorframe.h"
 #include "messages.h"
 #include "module.h"
@@ -123,13 +122,10 @@ TfmMain::TfmMain(QWidget *AOwner)
 TfmMain::~TfmMain()
 {
     TCore::Obj()->View()->Remove(this);
-    try {
-        TSaveFormInfo *info = FSaveFormInfo;
-        FSaveFormInfo = nullptr;
-        delete info;
-    } catch (...) {
-        DebugTrace(QStringLiteral("TfmMain.Destroy - FreeAndNil(FSaveFormInfo)"));
-    }
+    // Its destructor writes the placement and reports no failure.
+    TSaveFormInfo *info = FSaveFormInfo;
+    FSaveFormInfo = nullptr;
+    delete info;
     if (fmMain == this)
         fmMain = nullptr;
 }

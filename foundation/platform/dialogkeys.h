@@ -35,7 +35,6 @@ public:
                     const QString &AText);
 
     int Key() const { return FKey; }
-    Qt::KeyboardModifiers Modifiers() const { return FModifiers; }
     QString Text() const { return FText; }
 
     // Shift, Ctrl or Alt held (the keypad flag is no shift key).

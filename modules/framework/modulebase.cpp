@@ -197,12 +197,8 @@ TModuleBase::~TModuleBase()
     FOpenDialog = nullptr;
     delete FSaveDialog;
     FSaveDialog = nullptr;
-    try {
-        delete FSaveFormInfo;
-    } catch (const std::exception &E) {
-        DebugTrace(QStringLiteral("TModuleBase.Destroy - placement not saved: %1\n")
-                       .arg(QString::fromUtf8(E.what())));
-    }
+    // Its destructor writes the placement and reports no failure.
+    delete FSaveFormInfo;
     FSaveFormInfo = nullptr;
     delete FApplicationEvents;
     FApplicationEvents = nullptr;
