@@ -15,13 +15,14 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-declarative-dev
   libqscintilla2-qt6-dev qt6-webengine-dev qt6-multimedia-dev
   qt6-qpa-plugins libqt6webenginecore6-bin
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   fonts-nanum fonts-liberation fonts-dejavu-core
 )
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
-  # xvfb, openbox, xdotool and x11-utils: the placement test on a real
-  # desktop; pulseaudio: the sound tests' own server.
-  packages+=(clang libclang-rt-14-dev xvfb xauth openbox xdotool x11-utils pulseaudio)
+  # clang and its runtime: the fuzz targets; xvfb, openbox, xdotool and
+  # x11-utils: the placement test on a real desktop; pulseaudio: the sound
+  # tests' own server.
+  packages+=(clang libclang-rt-14-dev xvfb openbox xdotool x11-utils pulseaudio)
 fi
 
 missing=()
@@ -38,6 +39,9 @@ fi
 
 cmake -S . -B "$build" -G Ninja ${KB_CMAKE_ARGS:-}
 cmake --build "$build" --parallel "$(nproc)"
+if [ "$mode" = bench ]; then
+  cmake --build "$build" --parallel "$(nproc)" --target kb_bench
+fi
 
 case "$mode" in
   run)

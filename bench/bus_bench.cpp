@@ -1,6 +1,7 @@
 // Throughput of the observer bus: synchronous broadcasts to ten observers,
 // and packets posted from a second thread and delivered by the event loop.
 #include "observerlist.h"
+#include "packetcodes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,8 +33,8 @@ int main(int argc, char **argv)
         list.Add(observers.back().get());
     }
     TValueList packet;
-    packet.SetValues("Code", "Tick");
-    packet.SetValues("Name", "Module");
+    packet.SetValues(PacketKey::Code, QStringLiteral("Tick"));
+    packet.SetValues(PacketKey::Name, ToolBarMode::Module);
 
     const int syncRounds = 200000;
     QElapsedTimer t;
@@ -53,6 +54,8 @@ int main(int argc, char **argv)
             list.AsyncBroadcast(&packet);
     }));
     poster->start();
+    // Polled after every pass, not with QTest::qWaitFor: its 10 ms sleeps
+    // would be counted as delivery time.
     while (observers[0]->Count < posts)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     poster->wait();

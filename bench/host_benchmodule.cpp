@@ -2,6 +2,7 @@
 // module mode on show, as every module does.
 
 #include "interfacebase.h"
+#include "packetcodes.h"
 #include "valuelist.h"
 
 #include <QCloseEvent>
@@ -37,12 +38,12 @@ protected:
     void showEvent(QShowEvent *AEvent) override
     {
         TModuleInterface::showEvent(AEvent);
-        FView->sp_SetToolBar(QStringLiteral("Module"));
+        FView->sp_SetToolBar(ToolBarMode::Module);
     }
     void closeEvent(QCloseEvent *AEvent) override
     {
         FView->Remove(this);
-        FView->sp_SetToolBar(QStringLiteral("Main"));
+        FView->sp_SetToolBar(ToolBarMode::Main);
         FView = nullptr;
         AEvent->accept();
     }

@@ -20,16 +20,28 @@ function(kb_add_shared_library target)
     INSTALL_RPATH "\$ORIGIN")
 endfunction()
 
-# A plug-in module library: Modules/lib<Name>.so in the program folder,
-# finding the program folder's libraries through $ORIGIN/..
+# A module library as the host loads it: lib<OUTPUT_NAME>.so (the target's
+# name by default) in DIRECTORY (the program folder's Modules/ by default),
+# finding the program folder's libraries through $ORIGIN/.. . The modules,
+# the host tests' fixture modules and the benchmark's module all use it.
+#   kb_add_module(<target> [OUTPUT_NAME <name>] [DIRECTORY <dir>] <sources>...)
 function(kb_add_module target)
-  add_library(${target} MODULE ${ARGN})
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;DIRECTORY" "" ${ARGN})
+  if(NOT ARG_OUTPUT_NAME)
+    set(ARG_OUTPUT_NAME ${target})
+  endif()
+  if(NOT ARG_DIRECTORY)
+    set(ARG_DIRECTORY ${KB_MODULES_DIR})
+  endif()
+  add_library(${target} MODULE ${ARG_UNPARSED_ARGUMENTS})
   # Without this, template statics marked unique by g++ keep a library
-  # loaded after dlclose, and a module could never be loaded afresh.
+  # loaded after its last unload, and a module could never be loaded afresh.
   target_compile_options(${target} PRIVATE -fno-gnu-unique)
   set_target_properties(${target} PROPERTIES
-    LIBRARY_OUTPUT_DIRECTORY ${KB_MODULES_DIR}
+    OUTPUT_NAME ${ARG_OUTPUT_NAME}
+    LIBRARY_OUTPUT_DIRECTORY ${ARG_DIRECTORY}
     PREFIX "lib"
+    SUFFIX ".so"
     BUILD_RPATH "\$ORIGIN/.."
     INSTALL_RPATH "\$ORIGIN/..")
 endfunction()
@@ -47,7 +59,17 @@ function(kb_add_test name)
     PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 120)
 endfunction()
 
-# One test executable per tst_*.cpp in the calling folder, linked with LIBS.
+# One test executable per name in TESTS, from <name>.cpp in the calling
+# folder, linked with LIBS.
+function(kb_add_tests)
+  cmake_parse_arguments(ARG "" "" "TESTS;LIBS" ${ARGN})
+  foreach(name IN LISTS ARG_TESTS)
+    kb_add_test(${name} SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${name}.cpp LIBS ${ARG_LIBS})
+  endforeach()
+endfunction()
+
+# The same for every tst_*.cpp of the folder; only tests/scripthost still
+# uses it, until it lists its tests.
 function(kb_add_tests_in_folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
@@ -55,4 +77,13 @@ function(kb_add_tests_in_folder)
     get_filename_component(name ${src} NAME_WE)
     kb_add_test(${name} SOURCES ${src} LIBS ${ARG_LIBS})
   endforeach()
+endfunction()
+
+# A benchmark program in bench/bin, which `./setup.sh bench` runs. Left out
+# of the default build (and so of a plain test run); the target kb_bench
+# builds them all.
+function(kb_add_bench name)
+  add_executable(${name} EXCLUDE_FROM_ALL ${ARGN})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench/bin)
+  add_dependencies(kb_bench ${name})
 endfunction()

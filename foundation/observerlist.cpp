@@ -1,6 +1,7 @@
 #include "observerlist.h"
 
 #include "debugtrace.h"
+#include "packetcodes.h"
 
 #include <QMetaMethod>
 #include <QHash>
@@ -111,7 +112,7 @@ void TObserverList::do_Notify(QObject *Observer, TValueList *APacket)
     if (!Observer)
         return;
     try {
-        const int index = FindHandler(Observer, APacket->Values(QStringLiteral("Code")));
+        const int index = FindHandler(Observer, APacket->Values(PacketKey::Code));
         if (index < 0)
             return;
         void *argv[] = {nullptr, &APacket};
@@ -128,7 +129,7 @@ void TObserverList::BroadCast(const TValueList *APacket)
 {
     if (!Active())
         return;
-    SetLastCommand(APacket->Values(QStringLiteral("Code")));
+    SetLastCommand(APacket->Values(PacketKey::Code));
     std::lock_guard lock(FCS);
     auto copy = std::make_unique<TValueList>();
     copy->SetText(APacket->Text());
@@ -149,7 +150,7 @@ void TObserverList::BroadCastToOther(QObject *Sender, TValueList *APacket)
 {
     if (!Active())
         return;
-    SetLastCommand(APacket->Values(QStringLiteral("Code")));
+    SetLastCommand(APacket->Values(PacketKey::Code));
     std::lock_guard lock(FCS);
     for (int n = int(FList.size()) - 1; n >= 0; --n) {
         QObject *observer = ObserverAt(n);
@@ -169,7 +170,7 @@ void TObserverList::BroadCastToOther(QObject *Sender, const QString &AText)
 
 void TObserverList::Notify(QObject *Observer, TValueList *APacket)
 {
-    SetLastCommand(APacket->Values(QStringLiteral("Code")));
+    SetLastCommand(APacket->Values(PacketKey::Code));
     std::lock_guard lock(FCS);
     do_Notify(Observer, APacket);
 }
@@ -219,8 +220,6 @@ void TObserverList::SetLastCommand(const QString &Code)
 
 QString TObserverList::GetLastCommand() const
 {
-    FLastCommand->Lock();
-    const QString value = FLastCommand->Value();
-    FLastCommand->Unlock();
-    return value;
+    std::lock_guard lock(*FLastCommand);
+    return FLastCommand->Value();
 }

@@ -2,12 +2,6 @@
 
 void TSyncString::SetValue(const QString &AValue)
 {
-    Lock();
-    try {
-        FValue = AValue;
-    } catch (...) {
-        Unlock();
-        throw;
-    }
-    Unlock();
+    std::lock_guard lock(*this);
+    FValue = AValue;
 }

@@ -16,6 +16,9 @@ public:
 
     void Lock() { FCS.lock(); }
     void Unlock() { FCS.unlock(); }
+    // The same two under the names std::lock_guard takes.
+    void lock() { Lock(); }
+    void unlock() { Unlock(); }
 
 private:
     std::recursive_mutex FCS;
@@ -26,7 +29,6 @@ class FOUNDATION_EXPORT TSyncString : public TSyncValue
 public:
     // Plain access, no lock.
     QString Value() const { return FValue; }
-    void SetPlainValue(const QString &AValue) { FValue = AValue; }
 
     // The locked write.
     void SetValue(const QString &AValue);

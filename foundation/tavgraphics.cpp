@@ -1,36 +1,9 @@
 #include "tavgraphics.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <algorithm>
 #include <limits>
-#include <mutex>
 
 namespace {
-
-std::mutex &sourceMutex()
-{
-    static std::mutex m;
-    return m;
-}
-
-TMonitorSource &source()
-{
-    static TMonitorSource s;
-    return s;
-}
-
-QList<TRect> screenRects()
-{
-    QList<TRect> rects;
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return rects;
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect g = screen->geometry();
-        rects.append(TRect{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()});
-    }
-    return rects;
-}
 
 // Left + extent without overflow: stored values may be anything.
 int32_t clampedSum(int32_t A, int64_t B)
@@ -62,24 +35,6 @@ bool RectsOverlap(const TRect &R1, const TRect &R2)
 {
     return RangesOverlap(R1.Left, R1.Right, R2.Left, R2.Right)
         && RangesOverlap(R1.Top, R1.Bottom, R2.Top, R2.Bottom);
-}
-
-TMonitorSource SetMonitorSource(TMonitorSource Source)
-{
-    std::lock_guard lock(sourceMutex());
-    TMonitorSource previous = std::move(source());
-    source() = std::move(Source);
-    return previous;
-}
-
-QList<TRect> GetMonitorRects()
-{
-    TMonitorSource current;
-    {
-        std::lock_guard lock(sourceMutex());
-        current = source();
-    }
-    return current ? current() : screenRects();
 }
 
 int MonitorFromPoint(int32_t X, int32_t Y)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "foundation_export.h"
+#include "monitors.h"
 #include "valuelist.h"
 
 #include <QList>
 #include <cstdint>
-#include <functional>
 
 // Rectangles are Left, Top, Right, Bottom in screen coordinates; the routines
 // that take left, top, width and height say so.
@@ -14,15 +14,6 @@
 // so ranges that only touch overlap.
 FOUNDATION_EXPORT bool RangesOverlap(int32_t A1, int32_t A2, int32_t B1, int32_t B2);
 FOUNDATION_EXPORT bool RectsOverlap(const TRect &R1, const TRect &R2);
-
-// The monitors: each one's full bounds (not its work area), in the
-// platform's order. The default source reads the screens of the
-// application; tests put a described layout in its place.
-using TMonitorSource = std::function<QList<TRect>()>;
-// Installs Source (an empty one restores the screens) and returns the one it
-// replaces.
-FOUNDATION_EXPORT TMonitorSource SetMonitorSource(TMonitorSource Source);
-FOUNDATION_EXPORT QList<TRect> GetMonitorRects();
 
 // Index of the monitor that holds (X, Y), else of the nearest one (the lower
 // index on a tie); -1 when there are no monitors.

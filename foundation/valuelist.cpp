@@ -1,6 +1,7 @@
 #include "valuelist.h"
 
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <charconv>
 #include <clocale>
@@ -496,21 +497,15 @@ void TValueList::LoadFromBuffer(const void *Data, int32_t DataSize)
     }
     const auto *b = static_cast<const unsigned char *>(Data);
     const qsizetype n = DataSize;
-    QString text;
-    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-        text = QString::fromUtf8(reinterpret_cast<const char *>(b + 3), n - 3);
-    } else if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-        const bool little = b[0] == 0xFF;
-        const qsizetype units = (n - 2) / 2;
-        text.resize(units);
-        for (qsizetype k = 0; k < units; ++k) {
-            const unsigned char lo = b[2 + 2 * k + (little ? 0 : 1)];
-            const unsigned char hi = b[2 + 2 * k + (little ? 1 : 0)];
-            text[k] = QChar(char16_t((hi << 8) | lo));
-        }
-    } else {
-        // The ANSI code page of this platform is UTF-8.
-        text = QString::fromUtf8(reinterpret_cast<const char *>(b), n);
-    }
+    // A UTF-16 byte-order mark says so; anything else is UTF-8 (the ANSI code
+    // page of this platform), and the decoder drops a leading mark. A last odd
+    // byte of UTF-16 stays in the decoder's state and is dropped with it.
+    QStringConverter::Encoding encoding = QStringConverter::Utf8;
+    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE)
+        encoding = QStringConverter::Utf16LE;
+    else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF)
+        encoding = QStringConverter::Utf16BE;
+    QStringDecoder decode(encoding);
+    const QString text = decode(QByteArrayView(reinterpret_cast<const char *>(b), n));
     SetText(text);
 }

@@ -1,6 +1,7 @@
 #include "editorframe.h"
 
 #include "core.h"
+#include "packetcodes.h"
 #include "valuelist.h"
 #include "view.h"
 
@@ -385,10 +386,10 @@ TfrEditor::~TfrEditor()
 
 void TfrEditor::rp_SetSourceCode(TValueList *AParams)
 {
-    FLines.SetText(AParams->Values(QStringLiteral("Text")));
+    FLines.SetText(AParams->Values(PacketKey::Text));
 }
 
 void TfrEditor::rp_SetToolBar(TValueList *AParams)
 {
-    setVisible(AParams->Values(QStringLiteral("Name")) == QLatin1String("Module"));
+    setVisible(AParams->Values(PacketKey::Name) == ToolBarMode::Module);
 }

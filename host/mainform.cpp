@@ -2,10 +2,10 @@
 
 #include "caption.h"
 #include "core.h"
-#include "debugtrace.h"
 #include "editorframe.h"
 #include "messages.h"
 #include "module.h"
+#include "packetcodes.h"
 #include "saveforminfo.h"
 #include "toolbars.h"
 #include "valuelist.h"
@@ -15,7 +15,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -23,43 +22,37 @@
 TfmMain *fmMain = nullptr;
 
 // ---------------------------------------------------------------------------
-// TSplitter
+// TClientSplitter
 
-TSplitter::TSplitter(QWidget *AParent)
-    : QWidget(AParent)
+namespace {
+
+class TPlainHandle : public QSplitterHandle
 {
-    setFixedHeight(3);
-    setCursor(Qt::SplitVCursor);
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        // Only the contents show: a thin handle is masked to them.
+        QPainter p(this);
+        p.fillRect(contentsRect(), palette().window());
+    }
+};
+
+} // namespace
+
+TClientSplitter::TClientSplitter(QWidget *AParent)
+    : QSplitter(Qt::Vertical, AParent)
+{
+    setHandleWidth(3);
+    // Dragging keeps some of both sides.
+    setChildrenCollapsible(false);
 }
 
-void TSplitter::mousePressEvent(QMouseEvent *AEvent)
+QSplitterHandle *TClientSplitter::createHandle()
 {
-    if (AEvent->button() != Qt::LeftButton || !FControl)
-        return;
-    FDragging = true;
-    FStartY = int(AEvent->globalPosition().y());
-    FStartHeight = FControl->height();
-}
-
-void TSplitter::mouseMoveEvent(QMouseEvent *AEvent)
-{
-    if (!FDragging || !FControl)
-        return;
-    // Dragging up makes the pane below taller; keep some of both sides.
-    const int wanted = FStartHeight + FStartY - int(AEvent->globalPosition().y());
-    const int room = parentWidget() ? parentWidget()->height() - 150 : wanted;
-    FControl->setFixedHeight(qBound(40, wanted, qMax(40, room)));
-}
-
-void TSplitter::mouseReleaseEvent(QMouseEvent *)
-{
-    FDragging = false;
-}
-
-void TSplitter::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.fillRect(rect(), palette().window());
+    return new TPlainHandle(orientation(), this);
 }
 
 // ---------------------------------------------------------------------------
@@ -77,14 +70,12 @@ TfmMain::TfmMain(QWidget *AOwner)
 
     // Children in the order of the form: each frame registers with the view
     // as it is made, the module tool bar first, so it makes the core.
-    Splitter = new TSplitter(this);
-    Splitter->setObjectName(QStringLiteral("Splitter"));
-    Splitter->setVisible(false);
+    FClient = new TClientSplitter(this);
     frToolBarModule = new TfrToolBarModule(this);
     frToolBarModule->setVisible(false);
     frToolBarMain = new TfrToolBarMain(this);
     frMessages = new TfrMessages(this);
-    frMessages->setFixedHeight(180);
+    frMessages->setMinimumHeight(40);
     frMessages->setVisible(false);
     frEditor = new TfrEditor(this);
     frWeb = new TfrWeb(this);
@@ -94,20 +85,27 @@ TfmMain::TfmMain(QWidget *AOwner)
     tmClose->setObjectName(QStringLiteral("tmClose"));
     tmClose->setInterval(200);
     connect(tmClose, &QTimer::timeout, this, &TfmMain::tmCloseTimer);
-    Splitter->SetControl(frMessages);
 
     // Top: main tool bar, module tool bar, banner; at most one tool bar shows.
-    // Bottom: the splitter directly above the message pane.
+    // Below them the editor or the web pane, and under the bar the message
+    // pane, 180 pixels high until the learner drags the bar.
+    FClient->addWidget(frEditor);
+    FClient->addWidget(frWeb);
+    FClient->addWidget(frMessages);
+    FClient->setStretchFactor(0, 1);
+    FClient->setStretchFactor(1, 1);
+    FClient->setStretchFactor(2, 0);
+    FClient->setSizes({550, 550, 180});
+    frMessages->resize(frMessages->width(), 180);
+    Splitter = FClient->handle(2);
+    Splitter->setObjectName(QStringLiteral("Splitter"));
     FLayout = new QVBoxLayout(this);
     FLayout->setContentsMargins(0, 0, 0, 0);
     FLayout->setSpacing(0);
     FLayout->addWidget(frToolBarMain);
     FLayout->addWidget(frToolBarModule);
     FLayout->addWidget(frCaption);
-    FLayout->addWidget(frEditor, 1);
-    FLayout->addWidget(frWeb, 1);
-    FLayout->addWidget(Splitter);
-    FLayout->addWidget(frMessages);
+    FLayout->addWidget(FClient, 1);
     setTabOrder(frToolBarModule, frToolBarMain);
     setTabOrder(frToolBarMain, frMessages);
     setTabOrder(frMessages, frEditor);
@@ -124,13 +122,10 @@ TfmMain::TfmMain(QWidget *AOwner)
 TfmMain::~TfmMain()
 {
     TCore::Obj()->View()->Remove(this);
-    try {
-        TSaveFormInfo *info = FSaveFormInfo;
-        FSaveFormInfo = nullptr;
-        delete info;
-    } catch (...) {
-        DebugTrace(QStringLiteral("TfmMain.Destroy - FreeAndNil(FSaveFormInfo)"));
-    }
+    // Its destructor writes the placement and reports no failure.
+    TSaveFormInfo *info = FSaveFormInfo;
+    FSaveFormInfo = nullptr;
+    delete info;
     if (fmMain == this)
         fmMain = nullptr;
 }
@@ -154,9 +149,9 @@ void TfmMain::SetMenu(QMenuBar *AMenu)
 
 void TfmMain::rp_SetToolBar(TValueList *AParams)
 {
-    const QString name = AParams->Values(QStringLiteral("Name"));
-    frToolBarMain->setVisible(name == QLatin1String("Main"));
-    frToolBarModule->setVisible(name == QLatin1String("Module"));
+    const QString name = AParams->Values(PacketKey::Name);
+    frToolBarMain->setVisible(name == ToolBarMode::Main);
+    frToolBarModule->setVisible(name == ToolBarMode::Module);
 }
 
 void TfmMain::setVisible(bool AVisible)

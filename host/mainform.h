@@ -2,10 +2,11 @@
 
 #include "kbhost_export.h"
 
+#include <QMenuBar>
 #include <QPointer>
+#include <QSplitter>
 #include <QWidget>
 
-#include <QMenuBar>
 class QTimer;
 class QVBoxLayout;
 class TSaveFormInfo;
@@ -17,28 +18,18 @@ class TfrToolBarMain;
 class TfrToolBarModule;
 class TfrWeb;
 
-// A 3-pixel bar that resizes the pane below it by dragging.
-class KBHOST_EXPORT TSplitter : public QWidget
+// The client panes over the message pane, with a 3-pixel bar between them
+// painted in the window colour, as the form framework draws its splitters
+// (the style's own handle draws a grip).
+class KBHOST_EXPORT TClientSplitter : public QSplitter
 {
     Q_OBJECT
 
 public:
-    explicit TSplitter(QWidget *AParent = nullptr);
-
-    // The pane whose height the bar sets.
-    void SetControl(QWidget *AControl) { FControl = AControl; }
+    explicit TClientSplitter(QWidget *AParent = nullptr);
 
 protected:
-    void mousePressEvent(QMouseEvent *AEvent) override;
-    void mouseMoveEvent(QMouseEvent *AEvent) override;
-    void mouseReleaseEvent(QMouseEvent *AEvent) override;
-    void paintEvent(QPaintEvent *AEvent) override;
-
-private:
-    QPointer<QWidget> FControl;
-    int FStartY = 0;
-    int FStartHeight = 0;
-    bool FDragging = false;
+    QSplitterHandle *createHandle() override;
 };
 
 // The host's main window: the two tool bars, the editor and the web pane in
@@ -65,7 +56,8 @@ public:
     TfrToolBarModule *frToolBarModule = nullptr;
     TfrToolBarMain *frToolBarMain = nullptr;
     TfrMessages *frMessages = nullptr;
-    TSplitter *Splitter = nullptr;
+    // The bar above the message pane, shown with it.
+    QSplitterHandle *Splitter = nullptr;
     TfrEditor *frEditor = nullptr;
     TfrWeb *frWeb = nullptr;
     QTimer *tmClose = nullptr;
@@ -83,6 +75,7 @@ protected:
 
 private:
     QVBoxLayout *FLayout = nullptr;
+    TClientSplitter *FClient = nullptr;
     QPointer<QMenuBar> FMenu;
     TSaveFormInfo *FSaveFormInfo = nullptr;
 };

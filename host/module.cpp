@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
-#include <dlfcn.h>
 
 namespace {
 
@@ -45,14 +44,10 @@ TModuleInterface *TModule::LoadModule(QWidget *AParent, const QString &AModuleNa
 {
     FreeLibrary();
 
-    const QByteArray path = ModulePath(AModuleName).toLocal8Bit();
-    // Bound now rather than lazily, so that a library missing one of its own
-    // imports fails here, quietly, and not in the middle of a run.
-    FModuleHandle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!FModuleHandle)
+    // A library that lacks the export stays loaded until the next load.
+    if (!FLibrary.Load(ModulePath(AModuleName)))
         return nullptr;
-
-    auto createModule = reinterpret_cast<TCreateModule>(dlsym(FModuleHandle, "CreateModule"));
+    const auto createModule = FLibrary.Resolve<TCreateModule>("CreateModule");
     if (!createModule)
         return nullptr;
 
@@ -76,7 +71,7 @@ void TModule::Finalize()
 
 void TModule::FreeLibrary()
 {
-    if (!FModuleHandle)
+    if (!FLibrary.IsLoaded())
         return;
     // A window must be gone before the code behind it: closed windows free
     // themselves through deferred deletes, so deliver those first, and free a
@@ -93,7 +88,5 @@ void TModule::FreeLibrary()
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         delete FCurrentModule.data();
     }
-    void *handle = FModuleHandle;
-    FModuleHandle = nullptr;
-    dlclose(handle);
+    FLibrary.Free();
 }

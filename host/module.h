@@ -2,6 +2,7 @@
 
 #include "interfacebase.h"
 #include "kbhost_export.h"
+#include "modulelibrary.h"
 
 #include <QObject>
 #include <QPointer>
@@ -34,14 +35,13 @@ public:
     // has been deleted: Run and Stop never reach a freed window.
     TModuleInterface *CurrentModule() const { return FCurrentModule.data(); }
 
-    bool IsLoaded() const { return FModuleHandle != nullptr; }
-    void *ModuleHandle() const { return FModuleHandle; }
+    bool IsLoaded() const { return FLibrary.IsLoaded(); }
 
     static QString ModulePath(const QString &AModuleName);
 
 private:
     void FreeLibrary();
 
-    void *FModuleHandle = nullptr;
+    TModuleLibrary FLibrary;
     QPointer<TModuleInterface> FCurrentModule;
 };

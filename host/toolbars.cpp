@@ -4,6 +4,7 @@
 #include "editorframe.h"
 #include "mainform.h"
 #include "module.h"
+#include "packetcodes.h"
 #include "valuelist.h"
 #include "view.h"
 #include "web.h"
@@ -177,7 +178,7 @@ void TfrToolBarModule::rp_SetToolBar(TValueList *AParams)
 {
     if (!fmMain)
         return;
-    const bool module = AParams->Values(QStringLiteral("Name")) == QLatin1String("Module");
+    const bool module = AParams->Values(PacketKey::Name) == ToolBarMode::Module;
     fmMain->SetMenu(module ? MainMenu : nullptr);
 }
 

@@ -1,6 +1,7 @@
 #include "view.h"
 
 #include "observerlist.h"
+#include "packetcodes.h"
 #include "valuelist.h"
 
 TView::TView(QObject *AOwner)
@@ -55,7 +56,7 @@ void TView::SetActive(bool Value)
 void TView::Send(const QString &ACode, const QString &AKey, const QString &AValue, bool ASynchronous)
 {
     TValueList packet;
-    packet.SetValues(QStringLiteral("Code"), ACode);
+    packet.SetValues(PacketKey::Code, ACode);
     // An empty value stores no line: the key is left out.
     if (!AKey.isEmpty())
         packet.SetValues(AKey, AValue);
@@ -67,37 +68,37 @@ void TView::Send(const QString &ACode, const QString &AKey, const QString &AValu
 
 void TView::sp_Initialize()
 {
-    Send(QStringLiteral("Initialize"), QString(), QString(), false);
+    Send(PacketCode::Initialize, QString(), QString(), false);
 }
 
 void TView::sp_Finalize()
 {
-    Send(QStringLiteral("Finalize"), QString(), QString(), true);
+    Send(PacketCode::Finalize, QString(), QString(), true);
 }
 
 void TView::sp_ClearErrorMessage()
 {
-    Send(QStringLiteral("ClearErrorMessage"), QString(), QString(), false);
+    Send(PacketCode::ClearErrorMessage, QString(), QString(), false);
 }
 
 void TView::sp_CloseModules()
 {
-    Send(QStringLiteral("CloseModules"), QString(), QString(), true);
+    Send(PacketCode::CloseModules, QString(), QString(), true);
 }
 
 void TView::sp_SetToolBar(const QString &AName)
 {
-    Send(QStringLiteral("SetToolBar"), QStringLiteral("Name"), AName, false);
+    Send(PacketCode::SetToolBar, PacketKey::Name, AName, false);
 }
 
 void TView::sp_SetSourceCode(const QString &AText)
 {
-    Send(QStringLiteral("SetSourceCode"), QStringLiteral("Text"), AText, false);
+    Send(PacketCode::SetSourceCode, PacketKey::Text, AText, false);
 }
 
 void TView::sp_Message(const QString &AMsg)
 {
-    Send(QStringLiteral("Message"), QStringLiteral("Msg"), AMsg, false);
+    Send(PacketCode::Message, PacketKey::Msg, AMsg, false);
 }
 
 // The caller's list is copied through its text form, so its lines, names and
@@ -108,6 +109,6 @@ void TView::sp_CodeError(const TValueList *AError)
     TValueList packet;
     if (AError)
         packet.SetText(AError->Text());
-    packet.SetValues(QStringLiteral("Code"), QStringLiteral("CodeError"));
+    packet.SetValues(PacketKey::Code, PacketCode::CodeError);
     FObserverList->AsyncBroadcast(&packet);
 }

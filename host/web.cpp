@@ -5,6 +5,7 @@
 #include "disk.h"
 #include "editorframe.h"
 #include "module.h"
+#include "packetcodes.h"
 #include "params.h"
 #include "toolbars.h"
 #include "valuelist.h"
@@ -133,7 +134,7 @@ void TfrWeb::Home()
 
 void TfrWeb::rp_SetToolBar(TValueList *AParams)
 {
-    setVisible(AParams->Values(QStringLiteral("Name")) == QLatin1String("Main"));
+    setVisible(AParams->Values(PacketKey::Name) == ToolBarMode::Main);
 }
 
 bool TfrWeb::WebBrowserBeforeNavigate2(const QString &AURL)

@@ -3,9 +3,10 @@
 #include "debugtrace.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStringList>
+#include <QTest>
 #include <functional>
 #include <mutex>
 #include <fcntl.h>
@@ -37,7 +38,9 @@ private:
     QStringList FLines;
 };
 
-// Runs the event loop until Done() holds or TimeoutMs passes.
+// Runs the event loop until Done() holds or TimeoutMs passes, looking after
+// every pass (QTest::qWaitFor sleeps 10 ms between passes). Only the script
+// host's tests still use it.
 inline bool processEventsUntil(const std::function<bool()> &Done, int TimeoutMs = 5000)
 {
     QElapsedTimer t;

@@ -64,7 +64,6 @@ class MODULEFRAMEWORK_EXPORT TShape : public QWidget
 public:
     explicit TShape(QWidget *AParent = nullptr) : QWidget(AParent) {}
 
-    QColor BrushColor() const { return FBrushColor; }
     void SetBrushColor(const QColor &AColor)
     {
         FBrushColor = AColor;

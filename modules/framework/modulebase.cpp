@@ -2,6 +2,7 @@
 
 #include "appexception.h"
 #include "debugtrace.h"
+#include "packetcodes.h"
 #include "saveforminfo.h"
 #include "scripthost.h"
 #include "tavgraphics.h"
@@ -197,12 +198,8 @@ TModuleBase::~TModuleBase()
     FOpenDialog = nullptr;
     delete FSaveDialog;
     FSaveDialog = nullptr;
-    try {
-        delete FSaveFormInfo;
-    } catch (const std::exception &E) {
-        DebugTrace(QStringLiteral("TModuleBase.Destroy - placement not saved: %1\n")
-                       .arg(QString::fromUtf8(E.what())));
-    }
+    // Its destructor writes the placement and reports no failure.
+    delete FSaveFormInfo;
     FSaveFormInfo = nullptr;
     delete FApplicationEvents;
     FApplicationEvents = nullptr;
@@ -281,7 +278,7 @@ void TModuleBase::DoShow()
     if (!FSaveFormInfo)
         FSaveFormInfo = new TSaveFormInfo(this, left, 0, 480, 600);
     if (GCore && GCore->GetView())
-        GCore->GetView()->sp_SetToolBar(QStringLiteral("Module"));
+        GCore->GetView()->sp_SetToolBar(ToolBarMode::Module);
 }
 
 void TModuleBase::setVisible(bool AVisible)
@@ -299,7 +296,7 @@ void TModuleBase::closeEvent(QCloseEvent *AEvent)
 {
     if (GCore && GCore->GetView()) {
         GCore->GetView()->Remove(this);
-        GCore->GetView()->sp_SetToolBar(QStringLiteral("Main"));
+        GCore->GetView()->sp_SetToolBar(ToolBarMode::Main);
     }
     Stop();
     AEvent->accept();

@@ -3,12 +3,12 @@
 #include "core.h"
 #include "disk.h"
 #include "module.h"
+#include "modulelibrary.h"
 #include "valuelist.h"
 #include "view.h"
 
 #include <QObject>
 #include <QStringList>
-#include <dlfcn.h>
 
 // Records the "Name" of every "SetToolBar" packet that reaches it.
 class ToolBarRecorder : public QObject
@@ -36,12 +36,7 @@ inline IView *HostView()
 // Whether the module library of that name is in the process right now.
 inline bool IsResident(const QString &AModuleName)
 {
-    const QByteArray path = TModule::ModulePath(AModuleName).toLocal8Bit();
-    void *handle = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
-    if (!handle)
-        return false;
-    dlclose(handle);
-    return true;
+    return TModuleLibrary::IsResident(TModule::ModulePath(AModuleName));
 }
 
 #include <QApplication>

@@ -5,6 +5,7 @@
 #include "valuelist.h"
 #include "view.h"
 
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
@@ -268,7 +269,7 @@ TEST_F(CoreTest, PacketsSentFromAnotherThreadArriveOnTheUserInterfaceThread)
         view->sp_CodeError(&error);
     });
     engine.join();
-    ASSERT_TRUE(processEventsUntil([&] { return recorder.Packets.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Packets.size() == 2; }));
     EXPECT_EQ(recorder.Packets, (QStringList{packet({"Code=Message", "Msg=from the engine"}),
                                              packet({"LineNo=4", "Code=CodeError"})}));
     for (Qt::HANDLE t : recorder.Threads)

@@ -30,9 +30,9 @@ TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
     auto *form = new TfmMain;
     form->show();
     ASSERT_TRUE(form->frWeb->WebBrowserBeforeNavigate2(QStringLiteral("kb://a/b/Good")));
-    ASSERT_TRUE(processEventsUntil([] { return TModule::Obj()->CurrentModule() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([] { return TModule::Obj()->CurrentModule() != nullptr; }));
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
-    ASSERT_TRUE(processEventsUntil([&] { return !form->frToolBarModule->isHidden(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->frToolBarModule->isHidden(); }));
 
     // With changes in the editor the learner is asked first; Cancel keeps
     // the program running as it was.

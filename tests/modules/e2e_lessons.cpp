@@ -35,10 +35,10 @@ TModuleInterface *FollowLink(const QString &ALink, const char *ACaption)
 {
     EXPECT_TRUE(fmMain->frWeb->WebBrowserBeforeNavigate2(ALink));
     TModuleInterface *w = nullptr;
-    processEventsUntil([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         w = TModule::Obj()->CurrentModule();
         return w && w->windowTitle() == QLatin1String(ACaption) && w->isVisible();
-    });
+    })) << ACaption << " did not open";
     return w;
 }
 
@@ -62,9 +62,9 @@ void Screenshot(QWidget *AWindow, const QString &AName)
 void CloseModule(QPointer<TModuleInterface> AWindow)
 {
     fmMain->frToolBarModule->btClose->Click();
-    EXPECT_TRUE(processEventsUntil([&] { return AWindow.isNull(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return AWindow.isNull(); }));
     // Back in the main mode.
-    EXPECT_TRUE(processEventsUntil([] { return fmMain->frWeb->isVisibleTo(fmMain); }));
+    EXPECT_TRUE(QTest::qWaitFor([] { return fmMain->frWeb->isVisibleTo(fmMain); }));
 }
 
 // Waits until the LED shows AOn and returns how long it took.
@@ -72,7 +72,7 @@ qint64 WaitLed(QWidget *ALed, bool AOn, int ATimeoutMs)
 {
     QElapsedTimer t;
     t.start();
-    if (!processEventsUntil([&] { return ALed->property("Lit").toBool() == AOn; }, ATimeoutMs))
+    if (!QTest::qWaitFor([&] { return ALed->property("Lit").toBool() == AOn; }, ATimeoutMs))
         return -1;
     return t.elapsed();
 }
@@ -87,13 +87,13 @@ TEST(EndToEnd, SandboxKeepsTheLinksSample)
     ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
     const QString expected = TEditorLines::SplitLines(QString::fromUtf8(sample.readAll())).join("\r\n");
     // Give any late packet its chance to arrive: none replaces the sample.
-    processEventsUntil([] { return false; }, 300);
+    QTest::qWait(300);
     EXPECT_EQ(EditorSourceText(), expected);
     EXPECT_TRUE(fmMain->frEditor->isVisibleTo(fmMain));
 
     // Script-made sprites appear on the window.
     fmMain->frToolBarModule->btRun->Click();
-    processEventsUntil([] { return false; }, 300);
+    QTest::qWait(300);
     Screenshot(w, "sandbox.png");
     CloseModule(w);
 }
@@ -103,7 +103,7 @@ TEST(EndToEnd, LessonOneBlinksTheLedOnPin13)
     QPointer<TModuleInterface> w = FollowLink(LinkTo("Glow0001", "Hello.js"), "Glow0001 - Blinking a LED");
     ASSERT_TRUE(w);
     // The lesson's program replaces the sample the link loaded.
-    ASSERT_TRUE(processEventsUntil([] { return EditorSourceText().startsWith("// Run 버턴을 클릭하면 한 번만"); }));
+    ASSERT_TRUE(QTest::qWaitFor([] { return EditorSourceText().startsWith("// Run 버턴을 클릭하면 한 번만"); }));
     EXPECT_EQ(EditorSourceText().split("\r\n").size(), 20);
 
     QWidget *led = FindControl(w, "TLED");
@@ -133,7 +133,7 @@ TEST(EndToEnd, LessonTwoBlinkTimeFollowsTheDial)
 {
     QPointer<TModuleInterface> w = FollowLink(LinkTo("Glow0002"), "Glow0002 - Potentiometer");
     ASSERT_TRUE(w);
-    ASSERT_TRUE(processEventsUntil([] { return EditorSourceText().contains("Dial.Position = 50;"); }));
+    ASSERT_TRUE(QTest::qWaitFor([] { return EditorSourceText().contains("Dial.Position = 50;"); }));
     QWidget *led = FindControl(w, "TLED");
     QWidget *dial = FindControl(w, "TDial");
     auto *label = w->findChild<QWidget *>("lbDial");
@@ -142,12 +142,12 @@ TEST(EndToEnd, LessonTwoBlinkTimeFollowsTheDial)
 
     fmMain->frToolBarModule->btRun->Click();
     // setup() puts the dial at 50, so the label shows 500.
-    ASSERT_TRUE(processEventsUntil([&] { return label->property("Caption").toString() == "500"; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label->property("Caption").toString() == "500"; }));
     Screenshot(w, "lesson2-50.png");
 
     // Turned to 100: a blink of a second, shown as 1000.
     dial->setProperty("Position", 100);
-    ASSERT_TRUE(processEventsUntil([&] { return label->property("Caption").toString() == "1000"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label->property("Caption").toString() == "1000"; }, 3000));
     ASSERT_GE(WaitLed(led, true, 3000), 0);
     const qint64 slow = WaitLed(led, false, 3000);
     EXPECT_GE(slow, 500);
@@ -155,11 +155,11 @@ TEST(EndToEnd, LessonTwoBlinkTimeFollowsTheDial)
 
     // Turned to 0: no wait at all; the label says 0 and the run goes on.
     dial->setProperty("Position", 0);
-    ASSERT_TRUE(processEventsUntil([&] { return label->property("Caption").toString() == "0"; }, 3000));
-    processEventsUntil([] { return false; }, 200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label->property("Caption").toString() == "0"; }, 3000));
+    QTest::qWait(200);
     Screenshot(w, "lesson2-0.png");
     dial->setProperty("Position", 100);
-    ASSERT_TRUE(processEventsUntil([&] { return label->property("Caption").toString() == "1000"; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return label->property("Caption").toString() == "1000"; }, 3000));
 
     // Closing during the run stops it.
     CloseModule(w);
@@ -169,7 +169,7 @@ TEST(EndToEnd, SecondLinkReplacesAnOpenModuleWhileItRuns)
 {
     QPointer<TModuleInterface> first = FollowLink(LinkTo("Glow0001"), "Glow0001 - Blinking a LED");
     ASSERT_TRUE(first);
-    ASSERT_TRUE(processEventsUntil([] { return EditorSourceText().contains("digitalWrite(13, HIGH);"); }));
+    ASSERT_TRUE(QTest::qWaitFor([] { return EditorSourceText().contains("digitalWrite(13, HIGH);"); }));
     fmMain->frToolBarModule->btRun->Click();
     QWidget *led = FindControl(first, "TLED");
     ASSERT_NE(led, nullptr);
@@ -180,7 +180,7 @@ TEST(EndToEnd, SecondLinkReplacesAnOpenModuleWhileItRuns)
     ASSERT_TRUE(second);
     EXPECT_TRUE(first.isNull());
     fmMain->frToolBarModule->btRun->Click();
-    processEventsUntil([] { return false; }, 300);
+    QTest::qWait(300);
     fmMain->frToolBarModule->btStop->Click();
     CloseModule(second);
 }
@@ -190,7 +190,7 @@ TEST(EndToEnd, GameRunsFromItsOwnRunAndTheShipFollowsTheKeys)
     QPointer<TModuleInterface> w = FollowLink(LinkTo("Skivo", "Hello.js"), "Skivo");
     ASSERT_TRUE(w);
     // The game's program replaces the sample the link loaded.
-    ASSERT_TRUE(processEventsUntil([] { return EditorSourceText().startsWith("Ship.Visible = true;"); }));
+    ASSERT_TRUE(QTest::qWaitFor([] { return EditorSourceText().startsWith("Ship.Visible = true;"); }));
     EXPECT_EQ(w->size(), QSize(480, 361));
     auto *ship = w->findChild<QWidget *>("Ship");
     auto *screen = w->findChild<QWidget *>("Screen");
@@ -205,26 +205,26 @@ TEST(EndToEnd, GameRunsFromItsOwnRunAndTheShipFollowsTheKeys)
 
     // The window's own Run, as a click.
     QTest::mouseClick(run, Qt::LeftButton);
-    ASSERT_TRUE(processEventsUntil([&] { return ship->isVisibleTo(screen) && ship->y() == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ship->isVisibleTo(screen) && ship->y() == 0; }));
     QTest::keyPress(w, Qt::Key_Down);
-    ASSERT_TRUE(processEventsUntil([&] { return ship->y() >= 60; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ship->y() >= 60; }, 5000));
     QTest::keyRelease(w, Qt::Key_Down);
-    processEventsUntil([] { return false; }, 100);
+    QTest::qWait(100);
     const int stoppedAt = ship->y();
-    processEventsUntil([] { return false; }, 200);
+    QTest::qWait(200);
     EXPECT_LE(std::abs(ship->y() - stoppedAt), 1); // released: it stays
 
-    ASSERT_TRUE(processEventsUntil([&] { return asteroidsIn() >= 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asteroidsIn() >= 2; }, 5000));
     QTest::keyPress(w, Qt::Key_Space);
     auto *missile = w->findChild<QWidget *>("Missile");
-    ASSERT_TRUE(processEventsUntil([&] { return missile->isVisibleTo(screen); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return missile->isVisibleTo(screen); }, 3000));
     QTest::keyRelease(w, Qt::Key_Space);
-    processEventsUntil([] { return false; }, 400);
+    QTest::qWait(400);
     Screenshot(w, "game.png");
 
     QTest::mouseClick(w->findChild<QWidget *>("btStop"), Qt::LeftButton);
     // shutdown() frees the asteroids.
-    ASSERT_TRUE(processEventsUntil([&] { return asteroidsIn() == 0; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asteroidsIn() == 0; }, 3000));
     CloseModule(w);
 }
 

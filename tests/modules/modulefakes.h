@@ -3,6 +3,7 @@
 // A recording script engine and a recording core for the module tests.
 
 #include "modulebase.h"
+#include "modulelibrary.h"
 
 #include <QApplication>
 #include <QList>
@@ -10,7 +11,6 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 // Every engine call, in order, as one line: "Prepare", "AddObject OpenDialog",
@@ -151,13 +151,12 @@ public:
 // window; the library stays loaded for the rest of the process.
 inline TModuleInterface *CreateWindow(const char *AName)
 {
-    const QByteArray path = QByteArray(KB_MODULES_DIR) + "/lib" + AName + ".so";
-    void *handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        ADD_FAILURE() << dlerror();
+    TModuleLibrary library;
+    if (!library.Load(QStringLiteral(KB_MODULES_DIR "/lib%1.so").arg(QLatin1String(AName)))) {
+        ADD_FAILURE() << qPrintable(library.ErrorString());
         return nullptr;
     }
-    auto create = reinterpret_cast<TCreateModule>(dlsym(handle, "CreateModule"));
+    const auto create = library.Resolve<TCreateModule>("CreateModule");
     if (!create) {
         ADD_FAILURE() << "no CreateModule in " << AName;
         return nullptr;

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPointer>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -117,13 +118,13 @@ TEST(SpriteAnimation, TimerDrivesStepsAtItsInterval)
     EXPECT_EQ(s.GetInterval(), 5);
     s.Start(2);
     // Two passes over a list of three (indexes 0, 1) take four steps.
-    EXPECT_TRUE(processEventsUntil([&] { return !s.GetActive(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.GetActive(); }));
     EXPECT_EQ(s.Count(), 2);
 
     // An interval of 0 fires nothing instead of spinning.
     s.Start(0);
     s.SetInterval(0);
-    processEventsUntil([] { return false; }, 50);
+    QTest::qWait(50);
     EXPECT_EQ(s.GetImageIndex(), 0);
     EXPECT_TRUE(s.GetActive());
 }
@@ -137,12 +138,12 @@ TEST(SpriteAnimation, PositiveIntervalAfterZeroResumesSteps)
     s.SetInterval(0);
     s.Start(1);
     s.SetInterval(5);
-    EXPECT_TRUE(processEventsUntil([&] { return !s.GetActive(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.GetActive(); }));
     // Held at 0 mid-run and set back: it goes on.
     s.Start(2);
     s.SetInterval(0);
     s.SetInterval(5);
-    EXPECT_TRUE(processEventsUntil([&] { return !s.GetActive(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.GetActive(); }));
     EXPECT_EQ(s.Count(), 2);
 }
 

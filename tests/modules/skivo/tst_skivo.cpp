@@ -129,7 +129,7 @@ TEST_F(GameFormTest, StoredPositionAppliesButTheGameKeepsItsSize)
     WriteIniInteger(ini, "TfmModule", "Width", 700);
     WriteIniInteger(ini, "TfmModule", "Height", 650);
     Open();
-    processEventsUntil([] { return false; }, 50);
+    QTest::qWait(50);
     EXPECT_EQ(Window->frameGeometry().topLeft(), QPoint(40, 30));
     EXPECT_EQ(Window->size(), QSize(480, 361));
 }
@@ -176,6 +176,9 @@ protected:
     QStringList Errors() const { return Core.Log.filter("CodeError"); }
 };
 
+// Watches the game as it runs: the missile is at the ship's nose only for
+// a moment, so the waits look after every pass over the events, where
+// QTest::qWaitFor would sleep 10 ms between them.
 TEST_F(GamePlayTest, TheSampleProgramPlaysTheGame)
 {
     Open();

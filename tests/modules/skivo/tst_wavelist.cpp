@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -191,7 +192,7 @@ TEST(SkivoSoundNoServer, OpensNothingAndPlaysSilentlyAtOnce)
         fire->Play(false);
     fire->Play(true); // nothing to wait for
     EXPECT_LT(t.elapsed(), 500);
-    processEventsUntil([] { return false; }, 200);
+    QTest::qWait(200);
     EXPECT_EQ(sound.PlayingCount(), 0);
 }
 
@@ -200,13 +201,13 @@ TEST(SkivoSoundNoServer, AutoInitializeOpensOnceTheEventLoopRuns)
     NoServer();
     TDXSound sound;
     EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Closed);
-    ASSERT_TRUE(processEventsUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] { return sound.DeviceState() != TDXSound::TDeviceState::Closed; }, 5000));
     EXPECT_FALSE(sound.WaitForDevice(20000));
 
     TDXSound off;
     off.SetAutoInitialize(false);
-    processEventsUntil([] { return false; }, 100);
+    QTest::qWait(100);
     EXPECT_EQ(off.DeviceState(), TDXSound::TDeviceState::Closed);
 }
 
@@ -311,7 +312,7 @@ qsizetype Onset(const std::vector<qint16> &S, qsizetype From = 0, int Level = 30
 std::vector<qint16> CaptureUntilQuiet(const TSinkCapture &C, size_t Start, int TimeoutMs = 15000)
 {
     std::vector<qint16> s;
-    processEventsUntil([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         s = C.From(Start);
         const qsizetype on = Onset(s, 0, 20);
         if (on < 0)
@@ -321,7 +322,7 @@ std::vector<qint16> CaptureUntilQuiet(const TSinkCapture &C, size_t Start, int T
             if (s[size_t(i)] != 0)
                 last = i;
         return qsizetype(s.size()) - last > SinkRate / 5;
-    }, TimeoutMs);
+    }, TimeoutMs)) << "no sound, or no quiet after it";
     return s;
 }
 
@@ -402,10 +403,8 @@ TEST_F(RealSound, ASecondPlaySoundsOverTheFirst)
     const size_t start = Capture.Size();
     FireItem->Play(false);
     // The second call 200 ms after the first has been heard.
-    ASSERT_TRUE(processEventsUntil([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
-    QElapsedTimer t;
-    t.start();
-    processEventsUntil([&] { return t.elapsed() >= 200; }, 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
+    QTest::qWait(200);
     FireItem->Play(false);
     EXPECT_LE(Sound.PlayingCount(), 2);
     const std::vector<qint16> s = CaptureUntilQuiet(Capture, start);
@@ -449,10 +448,8 @@ TEST_F(RealSound, MaxPlayingCountOneRestartsInsteadOfOverlapping)
     FireItem->SetMaxPlayingCount(1);
     const size_t start = Capture.Size();
     FireItem->Play(false);
-    ASSERT_TRUE(processEventsUntil([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
-    QElapsedTimer t;
-    t.start();
-    processEventsUntil([&] { return t.elapsed() >= 200; }, 1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
+    QTest::qWait(200);
     FireItem->Play(false);
     const std::vector<qint16> s = CaptureUntilQuiet(Capture, start);
     EXPECT_LE(Sound.PlayingCount(), 1);
@@ -518,11 +515,11 @@ TEST_F(RealSound, FloodsStayBoundedAndNeverBlock)
         QCoreApplication::processEvents();
     }
     EXPECT_LE(Sound.PlayingCount(), 2 * TDXSound::MaxPlaysPerClip);
-    ASSERT_TRUE(processEventsUntil([&] { return Sound.PlayingCount() == 0; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Sound.PlayingCount() == 0; }, 15000));
     const size_t start = Capture.Size();
     t.restart();
     FireItem->Play(false);
-    ASSERT_TRUE(processEventsUntil([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
     std::printf("after the flood, a play is heard %lld ms after the call\n",
                 static_cast<long long>(t.elapsed()));
 }
@@ -543,7 +540,7 @@ TEST_F(RealSoundVanishing, ServerGoneMidPlayLeavesSilence)
     ASSERT_FALSE(pid.isEmpty());
     const size_t start = Capture.Size();
     BoomItem->Play(false);
-    ASSERT_TRUE(processEventsUntil([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
     ASSERT_EQ(::kill(pid.toInt(), SIGKILL), 0);
 
     // Calls go on returning at once and the players come free; the event
@@ -565,7 +562,7 @@ TEST_F(RealSoundVanishing, ServerGoneMidPlayLeavesSilence)
     EXPECT_GT(loops, 20);
     // The device counts as gone once its stream has stalled; from then on
     // every call plays nothing, at once.
-    EXPECT_TRUE(processEventsUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] { return Sound.DeviceState() == TDXSound::TDeviceState::Failed; }, 15000));
     EXPECT_EQ(Sound.PlayingCount(), 0);
     t.restart();

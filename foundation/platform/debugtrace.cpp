@@ -1,3 +1,4 @@
+// Stands in for the platform's debug output: one write per line to standard error through a sink tests can replace; qDebug is not used, its handler being process-wide and Qt's own warnings going through it.
 #include "debugtrace.h"
 
 #include <mutex>

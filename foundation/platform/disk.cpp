@@ -1,3 +1,4 @@
+// Stands in for the platform's program-folder and ini-file routines; QSettings cannot keep the file as the system writes it (it rewrites it whole, sorted, with case-sensitive keys and its own escapes, and drops comments).
 #include "disk.h"
 
 #include "strg.h"
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringList>
 #include <mutex>
 
@@ -50,9 +52,9 @@ LoadResult loadLines(const QString &FileName, QStringList &Lines)
     const QByteArray data = file.read(MaxIniSize + 1);
     if (file.error() != QFileDevice::NoError || data.size() > MaxIniSize)
         return LoadResult::Unreadable;
-    QString text = QString::fromUtf8(data);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
+    // The decoder drops a leading byte-order mark.
+    QStringDecoder decode(QStringConverter::Utf8);
+    const QString text = decode(data);
     Lines = text.split(u'\n');
     for (QString &line : Lines) {
         if (line.endsWith(u'\r'))

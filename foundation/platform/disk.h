@@ -1,3 +1,4 @@
+// Stands in for the platform's program-folder and ini-file routines; QSettings cannot keep the file as the system writes it (it rewrites it whole, sorted, with case-sensitive keys and its own escapes, and drops comments).
 #pragma once
 
 #include "foundation_export.h"

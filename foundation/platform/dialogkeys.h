@@ -1,3 +1,4 @@
+// Stands in for the form framework's dialog keys (Enter, Esc and accelerators offered to a form's controls); QDialog's default button and QShortcut reach only push buttons and actions, not every control in child order.
 #pragma once
 
 #include "foundation_export.h"
@@ -34,7 +35,6 @@ public:
                     const QString &AText);
 
     int Key() const { return FKey; }
-    Qt::KeyboardModifiers Modifiers() const { return FModifiers; }
     QString Text() const { return FText; }
 
     // Shift, Ctrl or Alt held (the keypad flag is no shift key).

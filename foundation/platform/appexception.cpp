@@ -1,3 +1,4 @@
+// Stands in for the application object's exception event; Qt has none (QApplication::notify is only a place to catch), so the event and its standard error box live here.
 #include "appexception.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// Stands in for the form framework's dialog keys (Enter, Esc and accelerators offered to a form's controls); QDialog's default button and QShortcut reach only push buttons and actions, not every control in child order.
 #include "dialogkeys.h"
 
 #include <QApplication>

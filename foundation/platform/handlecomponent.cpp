@@ -1,3 +1,4 @@
+// Stands in for a hidden window with posted messages and message methods: a QObject receiving posted events, since QMetaObject::invokeMethod can neither refuse a post to a receiver already gone nor discard what it leaves undelivered.
 #include "handlecomponent.h"
 
 #include <QCoreApplication>

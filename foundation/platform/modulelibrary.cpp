@@ -1,0 +1,38 @@
+// Stands in for LoadLibraryW, GetProcAddress and FreeLibrary: QLibrary, with the hints that bind a library's imports at load and keep its symbols local.
+#include "modulelibrary.h"
+
+#include <QFile>
+#include <dlfcn.h>
+
+TModuleLibrary::TModuleLibrary()
+{
+    // RTLD_NOW | RTLD_LOCAL: a library missing one of its imports fails at
+    // load, quietly, and not in the middle of a run; two modules' symbols
+    // never meet.
+    FLibrary.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+}
+
+bool TModuleLibrary::Load(const QString &APath)
+{
+    Free();
+    FLibrary.setFileName(APath);
+    FLoaded = FLibrary.load();
+    return FLoaded;
+}
+
+void TModuleLibrary::Free()
+{
+    if (FLoaded)
+        FLibrary.unload();
+    FLoaded = false;
+}
+
+bool TModuleLibrary::IsResident(const QString &APath)
+{
+    // QLibrary has no way to ask without loading.
+    void *handle = dlopen(QFile::encodeName(APath).constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (!handle)
+        return false;
+    dlclose(handle);
+    return true;
+}
