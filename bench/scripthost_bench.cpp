@@ -2,6 +2,7 @@
 // per second, delay() accuracy, repeater rate and CPU use. A plain program:
 // run it on a quiet machine and read the printed figures.
 #include "interfacebase.h"
+#include "packetcodes.h"
 #include "scripthost.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ public:
     void sp_SetSourceCode(const QString &) override {}
     void sp_CodeError(const TValueList *E) override
     {
-        std::printf("  script error: %s\n", qPrintable(E->Values("ErrorMsg")));
+        std::printf("  script error: %s\n", qPrintable(E->Values(PacketKey::ErrorMsg)));
     }
     void sp_Message(const QString &M) override
     {

@@ -68,17 +68,6 @@ function(kb_add_tests)
   endforeach()
 endfunction()
 
-# The same for every tst_*.cpp of the folder; only tests/scripthost still
-# uses it, until it lists its tests.
-function(kb_add_tests_in_folder)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
-  foreach(src IN LISTS tests)
-    get_filename_component(name ${src} NAME_WE)
-    kb_add_test(${name} SOURCES ${src} LIBS ${ARG_LIBS})
-  endforeach()
-endfunction()
-
 # A benchmark program in bench/bin, which `./setup.sh bench` runs. Left out
 # of the default build (and so of a plain test run); the target kb_bench
 # builds them all.

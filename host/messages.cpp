@@ -1,4 +1,5 @@
 #include "messages.h"
+#include "packetcodes.h"
 
 #include "core.h"
 #include "editorframe.h"
@@ -131,22 +132,22 @@ void TfrMessages::DropOldLines()
 
 void TfrMessages::rp_SetToolBar(TValueList *AParams)
 {
-    if (AParams->Values(QStringLiteral("Name")) == QLatin1String("Main"))
+    if (AParams->Values(PacketKey::Name) == ToolBarMode::Main)
         rp_ClearErrorMessage(AParams);
 }
 
 void TfrMessages::rp_CodeError(TValueList *AParams)
 {
     ShowPane();
-    const int lineNo = AParams->Integers(QStringLiteral("LineNo"));
-    const QString errorMsg = AParams->Values(QStringLiteral("ErrorMsg"));
+    const int lineNo = AParams->Integers(PacketKey::LineNo);
+    const QString errorMsg = AParams->Values(PacketKey::ErrorMsg);
     if (lineNo == -1) {
         AddLine(QStringLiteral("* Error : %1").arg(errorMsg));
         return;
     }
     AddLine(QStringLiteral("* Error: %1").arg(errorMsg));
     AddLine(QStringLiteral("  - Line no: %1").arg(lineNo));
-    const QString errorText = AParams->Values(QStringLiteral("ErrorText"));
+    const QString errorText = AParams->Values(PacketKey::ErrorText);
     if (!TrimControls(errorText).isEmpty())
         AddLine(QStringLiteral("    %1").arg(errorText));
 }
@@ -167,5 +168,5 @@ void TfrMessages::rp_ClearErrorMessage(TValueList *)
 void TfrMessages::rp_Message(TValueList *AParams)
 {
     ShowPane();
-    AddLine(AParams->Values(QStringLiteral("Msg")));
+    AddLine(AParams->Values(PacketKey::Msg));
 }

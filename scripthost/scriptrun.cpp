@@ -1,6 +1,7 @@
 // One run of a learner's program on its worker thread: its phases, delay()
 // and the run's own reports.
 #include "scriptrun.h"
+#include "packetcodes.h"
 
 #include "controls.h"
 #include "interfacebase.h"
@@ -141,9 +142,9 @@ void TScriptRun::Report(const TErrorReport &AReport)
             if (!State->Core)
                 return;
             TValueList L;
-            L.SetIntegers(QStringLiteral("LineNo"), AReport.Line);
-            L.SetValues(QStringLiteral("ErrorMsg"), AReport.Message);
-            L.SetValues(QStringLiteral("ErrorText"), AReport.Text);
+            L.SetIntegers(PacketKey::LineNo, AReport.Line);
+            L.SetValues(PacketKey::ErrorMsg, AReport.Message);
+            L.SetValues(PacketKey::ErrorText, AReport.Text);
             if (IView *V = State->Core->GetView())
                 V->sp_CodeError(&L);
         },
