@@ -1,9 +1,9 @@
 #include "messages.h"
-#include "packetcodes.h"
 
 #include "core.h"
 #include "editorframe.h"
 #include "mainform.h"
+#include "packetcodes.h"
 #include "valuelist.h"
 #include "view.h"
 

@@ -1,12 +1,12 @@
 // One run of a learner's program on its worker thread: its phases, delay()
 // and the run's own reports.
 #include "scriptrun.h"
-#include "packetcodes.h"
 
 #include "controls.h"
 #include "interfacebase.h"
 #include "keyboard.h"
 #include "memorywatch.h"
+#include "packetcodes.h"
 #include "valuelist.h"
 
 #include <QFile>
