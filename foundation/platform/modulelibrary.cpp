@@ -36,3 +36,14 @@ bool TModuleLibrary::IsResident(const QString &APath)
     dlclose(handle);
     return true;
 }
+
+void TModuleLibrary::Pin(const void *AAddress)
+{
+    // QLibrary finds no library by an address: the platform names it.
+    Dl_info info;
+    if (!dladdr(AAddress, &info) || !info.dli_fname)
+        return;
+    QLibrary library(QFile::decodeName(info.dli_fname));
+    library.setLoadHints(QLibrary::PreventUnloadHint);
+    library.load();
+}

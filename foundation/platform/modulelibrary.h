@@ -37,6 +37,9 @@ public:
     // Whether the library at APath is in the process right now, whoever
     // loaded it; loads nothing.
     static bool IsResident(const QString &APath);
+    // Keeps the library that holds the code at AAddress in the process for
+    // the rest of its life, whatever frees it later.
+    static void Pin(const void *AAddress);
 
 private:
     QLibrary FLibrary;

@@ -2,6 +2,7 @@
 
 #include "appexception.h"
 #include "debugtrace.h"
+#include "modulelibrary.h"
 #include "packetcodes.h"
 #include "saveforminfo.h"
 #include "scripthost.h"
@@ -14,7 +15,6 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPalette>
-#include <dlfcn.h>
 #include <string>
 
 ICore *GCore = nullptr;
@@ -31,22 +31,14 @@ TScriptHostApi &Api()
 
 const QString FileFilter = QStringLiteral("All file(s)|*.*");
 
-// Keeps the library that holds AAddress loaded for the rest of the process.
-void PinLibraryOf(void *AAddress)
-{
-    Dl_info info;
-    if (dladdr(AAddress, &info) && info.dli_fname)
-        dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
-
 // The host unloads a module library when it loads the next one or shuts
 // down. This library and the engine must outlive that: both leave objects
 // with the application (the engine's keyboard filter, the meta-types of the
 // sprite and its image list) whose code would otherwise be unmapped under
 // them. The module's own code goes; these two stay once loaded.
 [[maybe_unused]] const bool GPinned = [] {
-    PinLibraryOf(reinterpret_cast<void *>(&ScriptHost));
-    PinLibraryOf(reinterpret_cast<void *>(&::StopScriptHost));
+    TModuleLibrary::Pin(reinterpret_cast<const void *>(&ScriptHost));
+    TModuleLibrary::Pin(reinterpret_cast<const void *>(&::StopScriptHost));
     return true;
 }();
 
