@@ -39,8 +39,10 @@ private:
 };
 
 // Runs the event loop until Done() holds or TimeoutMs passes, looking after
-// every pass (QTest::qWaitFor sleeps 10 ms between passes). Only the script
-// host's tests still use it.
+// every pass (QTest::qWaitFor sleeps 10 ms between passes). The tests that
+// watch a run in real time (the script host's and the game's) use it: a
+// state that holds for a few milliseconds, such as a missile at the ship's
+// nose, is missed between qWaitFor's passes.
 inline bool processEventsUntil(const std::function<bool()> &Done, int TimeoutMs = 5000)
 {
     QElapsedTimer t;

@@ -2,6 +2,7 @@
 #include "messages.h"
 #include "testsupport.h"
 
+#include <QTest>
 #include <Qsci/qsciscintilla.h>
 #include <gtest/gtest.h>
 #include <initializer_list>
@@ -113,7 +114,7 @@ TEST_F(MessagesTest, ReportsPostedFromAnotherThreadArriveInOrderAfterTheClear)
         HostView()->sp_CodeError(&err);
     });
     engine.join();
-    ASSERT_TRUE(processEventsUntil([&] { return Pane.Lines().size() == 3; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Pane.Lines().size() == 3; }));
     EXPECT_EQ(Pane.Lines(), (QStringList{QStringLiteral("first"), QStringLiteral("* Error: boom"),
                                          QStringLiteral("  - Line no: 7")}));
 }

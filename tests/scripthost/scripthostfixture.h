@@ -4,6 +4,7 @@
 #include "scripthost.h"
 #include "testsupport.h"
 
+#include <QTest>
 #include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -146,11 +147,11 @@ protected:
 
     bool WaitForMessages(int ACount, int ATimeoutMs = 10000)
     {
-        return processEventsUntil([&] { return Core.Messages.size() >= ACount; }, ATimeoutMs);
+        return QTest::qWaitFor([&] { return Core.Messages.size() >= ACount; }, ATimeoutMs);
     }
     bool WaitForErrors(int ACount, int ATimeoutMs = 10000)
     {
-        return processEventsUntil([&] { return int(Core.Errors.size()) >= ACount; }, ATimeoutMs);
+        return QTest::qWaitFor([&] { return int(Core.Errors.size()) >= ACount; }, ATimeoutMs);
     }
     // Lets the event loop run for a while (only where nothing must happen).
     static void Settle(int AMs)
