@@ -4,6 +4,7 @@
 // per second and how long Stop takes to end the flood (its shutdown() line
 // shown, nothing after it). The first argument sets the number of lines of
 // the first program (100,000 by default). Goals: no stall over 50 ms, Stop within 20 ms.
+#include "benchsupport.h"
 #include "core.h"
 #include "messages.h"
 #include "scripthost.h"
@@ -75,25 +76,6 @@ private:
     QTimer FTimer;
     TClock::time_point FLast;
 };
-
-bool Until(const std::function<bool()> &ADone, int ATimeoutMs)
-{
-    QElapsedTimer T;
-    T.start();
-    while (!ADone()) {
-        if (T.elapsed() > ATimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
-void Pump(int AMs)
-{
-    QEventLoop Loop;
-    QTimer::singleShot(AMs, &Loop, &QEventLoop::quit);
-    Loop.exec();
-}
 
 struct TBench
 {

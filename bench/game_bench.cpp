@@ -3,6 +3,7 @@
 // against their nominal ones), a paint of the play field with 22 sprites
 // visible, and the time a sound call takes. Loads Modules/libSkivo.so from
 // the program folder as the host does.
+#include "benchsupport.h"
 #include "interfacebase.h"
 #include "modulebase.h"
 #include "modulelibrary.h"
@@ -54,17 +55,6 @@ double CpuSeconds()
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// Runs the event loop for AMs, sleeping while it has nothing to do, so that
-// the figures are the game's and not a busy wait's. Not QTest::qWait: that
-// sleeps 10 ms at a time between passes over the events, which the field's
-// 90 paints a second would feel.
-void Wait(int AMs)
-{
-    QEventLoop loop;
-    QTimer::singleShot(AMs, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 void Key(QWidget *AWindow, QEvent::Type AType, int AKey)
@@ -127,14 +117,14 @@ int main(int argc, char **argv)
     TModuleInterface *window = create(&app, nullptr);
     window->SetCore(&core);
     window->show();
-    Wait(200);
+    Pump(200);
     QWidget *screen = window->findChild<QWidget *>("Screen");
     auto *ship = window->findChild<TSprite *>("Ship");
 
     std::printf("== the game's program in the game window for %d s\n", seconds);
     core.Source = Instrumented(core.Program);
     QMetaObject::invokeMethod(window->findChild<QObject *>("btRun"), "Click");
-    Wait(300);
+    Pump(300);
     TPaintCounter counter;
     QWidget *background = window->findChild<QWidget *>("imgBackground");
     background->installEventFilter(&counter);
@@ -148,7 +138,7 @@ int main(int argc, char **argv)
         const bool down = (wall.elapsed() / 1500) % 2 == 0;
         Key(window, QEvent::KeyRelease, down ? Qt::Key_Up : Qt::Key_Down);
         Key(window, QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up);
-        Wait(100);
+        Pump(100);
         int visible = 0;
         for (TSprite *s : screen->findChildren<TSprite *>())
             visible += s->GetVisible() && s->size() == QSize(64, 64);
@@ -157,7 +147,7 @@ int main(int argc, char **argv)
     const double elapsed = wall.elapsed() / 1000.0;
     const double cpu = CpuSeconds() - cpu0;
     QMetaObject::invokeMethod(window->findChild<QObject *>("btStop"), "Click");
-    Wait(800);
+    Pump(800);
     std::printf("  whole-process CPU: %.1f%% of one core (at most 25%% wanted)\n", 100.0 * cpu / elapsed);
     std::printf("  asteroids on the field at once: up to %d; the field painted %.0f times a second\n", rocksSeen,
                 counter.Paints / elapsed);
@@ -217,7 +207,7 @@ int main(int argc, char **argv)
             t.start();
             QMetaObject::invokeMethod(f.get(), n % 2 ? "soundBoom" : "soundFire");
             calls.push_back(t.nsecsElapsed() / 1e6);
-            Wait(50);
+            Pump(50);
         }
         std::printf("== a sound call: median %.4f ms, worst %.4f ms (under 1 ms wanted)\n", Median(calls),
                     *std::max_element(calls.begin(), calls.end()));

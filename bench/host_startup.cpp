@@ -6,6 +6,7 @@
 // Goals: cold start under 1 s, link under 150 ms.
 
 #include "application.h"
+#include "benchsupport.h"
 #include "core.h"
 #include "editorframe.h"
 #include "mainform.h"
@@ -25,22 +26,6 @@
 
 namespace {
 
-// Runs the event loop until ADone() holds, looking after every pass: the
-// figures are times to the first moment it holds, and QTest::qWaitFor sleeps
-// 10 ms between passes, which the web engine's start-up feels most (a cold
-// start measured 2.8 s instead of 0.1 s with it).
-bool WaitFor(const std::function<bool()> &ADone, int ATimeoutMs = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!ADone()) {
-        if (t.elapsed() > ATimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
 void Report(const char *AName, std::vector<double> AMs, double AGoal)
 {
     std::sort(AMs.begin(), AMs.end());
@@ -55,7 +40,7 @@ double OpenOnce(const std::function<void()> &AFollow)
     QElapsedTimer t;
     t.start();
     AFollow();
-    const bool shown = WaitFor([] {
+    const bool shown = Until([] {
         TModuleInterface *w = TModule::Obj()->CurrentModule();
         return w && w->isVisible() && !fmMain->frToolBarModule->isHidden();
     });
@@ -63,7 +48,7 @@ double OpenOnce(const std::function<void()> &AFollow)
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
     if (window)
         window->close();
-    if (!WaitFor([&] { return window.isNull() && fmMain->frEditor->isHidden(); }))
+    if (!Until([&] { return window.isNull() && fmMain->frEditor->isHidden(); }))
         std::printf("the module window did not close\n");
     return shown ? ms : 1e9;
 }
@@ -78,7 +63,7 @@ int RunChild(int argc, char **argv, bool AHold)
     bool loaded = false;
     QObject::connect(form->frWeb->WebBrowser, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
     form->show();
-    if (!WaitFor([&] { return loaded; }, 20000)) {
+    if (!Until([&] { return loaded; }, 20000)) {
         std::printf("home page did not load\n");
         return 1;
     }

@@ -1,6 +1,7 @@
 // Figures of the script engine: Stop latency per runaway kind, object calls
 // per second, delay() accuracy, repeater rate and CPU use. A plain program:
 // run it on a quiet machine and read the printed figures.
+#include "benchsupport.h"
 #include "interfacebase.h"
 #include "packetcodes.h"
 #include "scripthost.h"
@@ -82,27 +83,6 @@ double CpuSeconds()
     timespec T{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &T);
     return double(T.tv_sec) + double(T.tv_nsec) / 1e9;
-}
-
-bool Until(const std::function<bool()> &ADone, int ATimeoutMs)
-{
-    QElapsedTimer T;
-    T.start();
-    while (!ADone()) {
-        if (T.elapsed() > ATimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
-// Runs the event loop for AMs, sleeping while nothing happens, as the
-// application does.
-void Pump(int AMs)
-{
-    QEventLoop Loop;
-    QTimer::singleShot(AMs, &Loop, &QEventLoop::quit);
-    Loop.exec();
 }
 
 struct TBench
