@@ -153,14 +153,6 @@ protected:
     {
         return QTest::qWaitFor([&] { return int(Core.Errors.size()) >= ACount; }, ATimeoutMs);
     }
-    // Lets the event loop run for a while (only where nothing must happen).
-    static void Settle(int AMs)
-    {
-        QElapsedTimer T;
-        T.start();
-        while (T.elapsed() < AMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
 
     TFakeCore Core;
     std::unique_ptr<QWidget> Window;

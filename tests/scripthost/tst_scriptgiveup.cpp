@@ -29,7 +29,7 @@ TEST_F(ScriptHostTest, UninterruptibleRunIsGivenUp)
 
     // Given up while the window closes.
     Run(QStringLiteral("function r() { try { r(); } catch (e) { r(); } }\nr();"), {P});
-    Settle(50);
+    QTest::qWait(50);
     Window.reset(); // waits a while for the run, then leaves its thread behind
     EXPECT_EQ(Core.Messages.size(), 2);
 }

@@ -48,13 +48,6 @@ protected:
     {
         return processEventsUntil([&] { return Pane.Lines().size() >= ACount; }, ATimeoutMs);
     }
-    static void Settle(int AMs)
-    {
-        QElapsedTimer T;
-        T.start();
-        while (T.elapsed() < AMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
 
     TfrMessages Pane;
     std::unique_ptr<QWidget> Window;
@@ -81,7 +74,7 @@ TEST_P(DiagnosticsTest, ThePaneShowsTheseLines)
         Expected << QString::fromUtf8(L);
     Run(QString::fromUtf8(GetParam().Code));
     ASSERT_TRUE(WaitForLines(Expected.size())) << qPrintable(Pane.Lines().join('\n'));
-    Settle(100); // and nothing more comes
+    QTest::qWait(100); // and nothing more comes
     EXPECT_EQ(Pane.Lines(), Expected) << qPrintable(Pane.Lines().join(QLatin1Char('\n')));
 }
 
@@ -160,7 +153,7 @@ TEST_F(PaneTest, AFloodOfLinesNeitherFreezesTheHostNorOutlastsStop)
     ASSERT_TRUE(WaitForLines(1));
     {
         TLatencyProbe Latency;
-        Settle(1000);
+        QTest::qWait(1000);
         // Generous, for loaded and sanitized builds; today the host froze for seconds.
         EXPECT_LT(Latency.Worst, 250);
     }
@@ -169,7 +162,7 @@ TEST_F(PaneTest, AFloodOfLinesNeitherFreezesTheHostNorOutlastsStop)
     StopScriptHost();
     ASSERT_TRUE(processEventsUntil([&] { return Pane.Lines().value(Pane.Lines().size() - 1) == "down"; }, 2000));
     EXPECT_LT(Stop.elapsed(), 1000);
-    Settle(200);
+    QTest::qWait(200);
     EXPECT_EQ(Pane.Lines().back(), "down"); // nothing of the run after its shutdown() line
     EXPECT_LE(Pane.Lines().size(), TfrMessages::KKeptLines + TfrMessages::KDropStep + 1);
 }
@@ -210,10 +203,10 @@ TEST_F(PaneTest, StopResetsTheBoardButAnErrorOrAnEndLeavesIt)
 
     RunLit("boom();\n");
     ASSERT_TRUE(WaitForLines(1));
-    Settle(100);
+    QTest::qWait(100);
     EXPECT_TRUE(Lit());
     RunLit("");
-    Settle(200);
+    QTest::qWait(200);
     EXPECT_TRUE(Lit());
 }
 
@@ -233,7 +226,7 @@ TEST_F(PaneTest, KeysTypedIntoTheHostsEditorDoNotReachKeyboard)
     Editor->setFocus();
     Key(Editor, QEvent::KeyPress, Qt::Key_Space, QStringLiteral(" "));
     Key(Editor, QEvent::KeyPress, Qt::Key_Up);
-    Settle(50);
+    QTest::qWait(50);
     EXPECT_EQ(Probe->GetCaption(), "false,false,false");
     EXPECT_EQ(Editor->toPlainText(), " "); // the editor typed it
     Key(Editor, QEvent::KeyRelease, Qt::Key_Space);

@@ -24,10 +24,10 @@ TEST_F(ScriptHostTest, ProgramWithoutLoopEndsAndShutsDownOnce)
     Run(QStringLiteral("function setup() { print('setup'); }\n"
                        "function shutdown() { print('shutdown'); }\n"));
     ASSERT_TRUE(WaitForMessages(2));
-    Settle(100);
+    QTest::qWait(100);
     StopScriptHost(); // no run any more: nothing happens
     StopScriptHost();
-    Settle(50);
+    QTest::qWait(50);
     EXPECT_EQ(Core.Messages, QStringList({"setup", "shutdown"}));
 }
 
@@ -84,7 +84,7 @@ TEST_P(ScriptErrorTest, ReportsLineMessageAndTextAndEndsTheRun)
     const TErrorCase &C = GetParam();
     Run(QString::fromUtf8(C.Code));
     ASSERT_TRUE(WaitForErrors(1));
-    Settle(100);
+    QTest::qWait(100);
     ASSERT_EQ(Core.Errors.size(), 1u);
     EXPECT_EQ(Core.Errors[0].LineNo, C.Line);
     EXPECT_EQ(Core.Errors[0].ErrorText, QString::fromUtf8(C.Text));
@@ -119,7 +119,7 @@ TEST_F(ScriptHostTest, ShutdownRunsOnceAfterAnError)
     Run(QStringLiteral("function loop() { boom(); }\nfunction shutdown() { print('down'); }\n"));
     ASSERT_TRUE(WaitForErrors(1));
     ASSERT_TRUE(WaitForMessages(1));
-    Settle(100);
+    QTest::qWait(100);
     EXPECT_EQ(Core.Messages, QStringList{"down"});
     EXPECT_EQ(Core.Errors.size(), 1u);
 }
@@ -145,7 +145,7 @@ TEST_P(ScriptStopTest, StopEndsTheRunawayAndRunsShutdown)
     Run(QStringLiteral("function shutdown() { print('down'); }\nprint('going');\n") + QString::fromUtf8(GetParam().Code),
         {P});
     ASSERT_TRUE(WaitForMessages(1));
-    Settle(30);
+    QTest::qWait(30);
     StopScriptHost();
     ASSERT_TRUE(WaitForMessages(2));
     EXPECT_EQ(Core.Messages, QStringList({"going", "down"}));
@@ -186,7 +186,7 @@ TEST_F(ScriptHostTest, StopWithoutRunDoesNothing)
     StopScriptHost();
     PrepareScriptHost();
     StopScriptHost();
-    Settle(20);
+    QTest::qWait(20);
     EXPECT_TRUE(Core.Messages.isEmpty());
     EXPECT_TRUE(Core.Errors.empty());
 }
@@ -200,7 +200,7 @@ TEST_F(ScriptHostTest, WindowClosedDuringARun)
         {P});
     ASSERT_TRUE(processEventsUntil([&] { return P->Writes.size() > 10; }));
     Window.reset(); // frees the probe and the engine together
-    Settle(50);
+    QTest::qWait(50);
     StopScriptHost(); // the engine went with its window: nothing to act on
     EXPECT_TRUE(Core.Messages.isEmpty());
 }
