@@ -10,6 +10,17 @@
 set -u
 exe=${1:?usage: placement.sh PATH/TO/Kitebench}
 fail() { echo "FAIL: $*"; exit 1; }
+# Every wait below ends when what it waits for happens; its limit only turns
+# a hang into a failure, stretched as the tests' own (KB_TEST_TIME_SCALE).
+hang=$((30 * ${KB_TEST_TIME_SCALE:-1}))
+# Runs the command given until it succeeds; false after $hang seconds.
+until_true() {
+  local end=$((SECONDS + hang))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
 for tool in Xvfb openbox xdotool xwininfo xprop; do
   command -v "$tool" >/dev/null || fail "$tool is missing; ./setup.sh test installs it"
 done
@@ -30,13 +41,12 @@ ini=$work/app/FormInfo.ini
 
 Xvfb -displayfd 3 -screen 0 1600x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
+until_true test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -1 "$work/display")
 openbox >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+until_true wm_up || fail "openbox did not start"
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/xdg
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
@@ -52,25 +62,30 @@ frame() {
 maximized() { xprop -id "$win" _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
 shot() { [ -n "${KB_SCREENSHOT_DIR:-}" ] && command -v import >/dev/null && import -window root "$KB_SCREENSHOT_DIR/$1.png"; }
 
+# Settled: the same frame twice in a row, 0.3 s apart.
+settle() {
+  local last="" now end=$((SECONDS + hang))
+  while [ "$SECONDS" -lt "$end" ]; do
+    sleep 0.3
+    now=$(frame)
+    [ "$now" = "$last" ] && return 0
+    last=$now
+  done
+  return 1
+}
+
+framed_window() {
+  win=$(xdotool search --onlyvisible --name '^Kitebench$' 2>/dev/null | head -1)
+  [ -n "$win" ] && xprop -id "$win" _NET_FRAME_EXTENTS | grep -q =
+}
+
 start() {
   "$app" >>"$work/app.log" 2>&1 &
   pid=$!
   pids+=($pid)
   win=""
-  for _ in $(seq 300); do
-    win=$(xdotool search --onlyvisible --name '^Kitebench$' 2>/dev/null | head -1)
-    [ -n "$win" ] && xprop -id "$win" _NET_FRAME_EXTENTS | grep -q = && break
-    sleep 0.1
-  done
-  [ -n "$win" ] || { cat "$work/app.log"; fail "no main window"; }
-  # Settled: the same frame twice in a row.
-  local last="" now
-  for _ in $(seq 50); do
-    sleep 0.3
-    now=$(frame)
-    [ "$now" = "$last" ] && break
-    last=$now
-  done
+  until_true framed_window || { cat "$work/app.log"; fail "no main window"; }
+  settle || fail "the main window never settled"
 }
 
 # Closed through the window manager, as the user does with Alt+F4.
@@ -78,8 +93,8 @@ stop() {
   xdotool windowactivate --sync "$win" >/dev/null 2>&1
   sleep 0.3
   xdotool key --clearmodifiers alt+F4
-  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$pid" 2>/dev/null && fail "Kitebench did not end on Alt+F4"
+  ended() { ! kill -0 "$pid" 2>/dev/null; }
+  until_true ended || fail "Kitebench did not end on Alt+F4"
   [ -f "$ini" ] || fail "no FormInfo.ini after closing"
   echo "  stored: $(tr "\n" " " <"$ini")"
 }
@@ -91,12 +106,12 @@ shot first-start
 [ "$got" = "0 0 1024 768" ] || fail "first start put the frame at $got, not 0 0 1024 768"
 
 xdotool windowmove "$win" 213 147
-sleep 0.5
 xdotool windowsize "$win" 901 611
-sleep 0.5
+resized() { read -r _ _ w h < <(frame); [ "$w" != 1024 ] && [ "$h" != 768 ]; }
+until_true resized || fail "the window manager did not move the window"
+settle || fail "the window never settled after the move"
 moved=$(frame)
 echo "moved to: $moved"
-[ "$moved" != "$got" ] || fail "the window manager did not move the window"
 stop
 
 for i in 1 2 3; do
@@ -117,7 +132,7 @@ start
 read -r x y _ < <(frame)
 for _ in 1 2 3; do
   xdotool mousemove $((x + 300)) $((y + 8)) click --repeat 2 --delay 100 1
-  for _ in $(seq 30); do maximized && break 2; sleep 0.1; done
+  for _ in $(seq $((hang * 10 / 3))); do maximized && break 2; sleep 0.1; done
 done
 maximized || fail "the window manager did not maximize the window"
 stop

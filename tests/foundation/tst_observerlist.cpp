@@ -365,7 +365,7 @@ TEST_F(ObserverListTest, PostedPacketsArriveInOrderOnTheEventLoop)
     list.AsyncBroadcast(&p);
     list.AsyncBroadcast("Code=Ping<tAv>Arg=3<tAv>");
     EXPECT_TRUE(journal.isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return journal.size() == 3; }));
+    EXPECT_TRUE(WaitFor([&] { return journal.size() == 3; }));
     EXPECT_EQ(journal, QStringList({"A:1", "A:2", "A:3"}));
 }
 
@@ -381,7 +381,7 @@ TEST_F(ObserverListTest, OtherThrownObjectFromAPostedPacketReachesTheLoop)
     EXPECT_EQ(journal, QStringList({"B:1"}));
     b->OnPing = nullptr;
     list.AsyncBroadcast("Code=Ping<tAv>Arg=2<tAv>");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return journal.size() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return journal.size() == 3; }));
 }
 
 TEST_F(ObserverListTest, PostedPacketDroppedWhenListBecameInactive)
@@ -406,7 +406,7 @@ TEST_F(ObserverListTest, PostFromAnotherThreadIsDeliveredOnTheListsThread)
     }));
     t->start();
     ASSERT_TRUE(t->wait(5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return journal.size() == 100; }));
+    ASSERT_TRUE(WaitFor([&] { return journal.size() == 100; }));
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(journal.at(i), QStringLiteral("A:%1").arg(i));
     EXPECT_EQ(a->Thread, QThread::currentThreadId());
@@ -428,7 +428,7 @@ TEST_F(ObserverListTest, PostDuringBroadcastArrivesAfterIt)
     TValueList p = ping("1");
     list.BroadCast(&p);
     EXPECT_EQ(journal, QStringList({"B:1", "A:1"}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return journal.size() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return journal.size() == 4; }));
     EXPECT_EQ(journal.mid(2), QStringList({"B:inner", "A:inner"}));
 }
 

@@ -455,14 +455,14 @@ TEST_F(PlacementTest, ShownWindowsStoreTheirOuterBoundsAndMaximizedOnesReopenMax
         TfmMain form;
         TSaveFormInfo info(&form, 20, 30, 400, 300);
         form.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form.isVisible(); }));
+        ASSERT_TRUE(WaitFor([&] { return form.isVisible(); }));
         info.SaveInfo();
         const QRect outer = form.frameGeometry();
         EXPECT_EQ(stored("TfmMain"), outer);
         EXPECT_EQ(outer.size(), QSize(400, 300)) << "outer size, frame included";
         form.showMaximized();
         // Not asserted: a platform that does not maximize is skipped below.
-        static_cast<void>(QTest::qWaitFor([&] { return form.frameGeometry().width() > 400; }, 1000));
+        static_cast<void>(WaitFor([&] { return form.frameGeometry().width() > 400; }));
     }
     const QRect saved = stored("TfmMain");
     const QRect screen = QGuiApplication::screens().first()->geometry();

@@ -1,6 +1,7 @@
 // Properties, colour schemes and painting of TXiButton, checked on grabbed
 // images.
 
+#include "testsupport.h"
 #include "xibutton.h"
 
 #include <QFont>
@@ -276,7 +277,7 @@ TEST(XiButtonPainting, FocusRectangleRunsThroughColumns3And71AndRows3And21)
     button.SetColorScheme(TXiButton::csSilver);
     button.SetColorFocusRect(0x00FF00);
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form, HangLimitMs()));
     button.setFocus();
     ASSERT_TRUE(button.hasFocus());
 

@@ -2,6 +2,7 @@
 // dialog keys and accelerators.
 
 #include "dialogkeys.h"
+#include "testsupport.h"
 #include "xibutton.h"
 
 #include <QAbstractScrollArea>
@@ -91,7 +92,7 @@ protected:
                              [this, button] { Log << QStringLiteral("up %1").arg(button->objectName()); });
         }
         Form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get(), HangLimitMs()));
     }
 
     int Clicks(const QString &AName) const

@@ -1,6 +1,7 @@
 #include "caption.h"
 #include "hosttestsupport.h"
 #include "observerlist.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QImage>
@@ -188,7 +189,7 @@ TEST_F(CaptionTest, BannerShowsItsTextInItsColoursOverTheTile)
 {
     Caption.resize(1008, 160);
     Caption.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Caption));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Caption, HangLimitMs()));
     // Page 3 has all three lines.
     DoubleClick();
     DoubleClick();

@@ -269,7 +269,7 @@ TEST_F(CoreTest, PacketsSentFromAnotherThreadArriveOnTheUserInterfaceThread)
         view->sp_CodeError(&error);
     });
     engine.join();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Packets.size() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder.Packets.size() == 2; }));
     EXPECT_EQ(recorder.Packets, (QStringList{packet({"Code=Message", "Msg=from the engine"}),
                                              packet({"LineNo=4", "Code=CodeError"})}));
     for (Qt::HANDLE t : recorder.Threads)

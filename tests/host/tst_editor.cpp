@@ -110,7 +110,7 @@ TEST(EditorFrameTest, SourceCodeAndToolBarPackets)
 
     // Delivered through the bus, posted.
     HostView()->sp_SetSourceCode(QStringLiteral("one\ntwo"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.Lines().Count() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return editor.Lines().Count() == 2; }));
     EXPECT_EQ(editor.Lines().Text(), QStringLiteral("one\r\ntwo"));
 }
 

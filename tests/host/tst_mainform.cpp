@@ -76,7 +76,7 @@ protected:
     {
         if (QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule()) {
             window->close();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }));
+            EXPECT_TRUE(WaitFor([&] { return window.isNull(); }));
         }
         TModule::Obj()->Finalize();
         delete Form;
@@ -103,7 +103,7 @@ protected:
         HostView()->sp_SetToolBar(AName);
         ToolBarRecorder waiter;
         HostView()->sp_SetToolBar(AName);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !waiter.Names.isEmpty(); }));
+        ASSERT_TRUE(WaitFor([&] { return !waiter.Names.isEmpty(); }));
     }
 
     bool InModuleMode() const
@@ -220,11 +220,11 @@ TEST_F(MainFormTest, LinkOpensTheModuleAndLoadsItsSample)
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->parentWidget(), nullptr);
     EXPECT_EQ(GEditorFrame->Lines().Text(), QStringLiteral("// sample\r\nfunction setup() {}"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return InModuleMode(); }));
+    ASSERT_TRUE(WaitFor([&] { return InModuleMode(); }));
 
     // Closing the window brings main mode back.
     Form->frToolBarModule->btClose->Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return InMainMode(); }));
+    ASSERT_TRUE(WaitFor([&] { return InMainMode(); }));
     EXPECT_EQ(TModule::Obj()->CurrentModule(), nullptr);
     EXPECT_TRUE(Exceptions.isEmpty());
 }
@@ -243,7 +243,7 @@ TEST_F(MainFormTest, LinkWithoutSampleOrModuleEmptiesTheEditor)
         EXPECT_EQ(GEditorFrame->Lines().Count(), 0);
         if (QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule()) {
             window->close();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }));
+            ASSERT_TRUE(WaitFor([&] { return window.isNull(); }));
         }
     }
     // kb://a/b names no module: lib.so was tried, nothing is held.
@@ -290,9 +290,9 @@ TEST_F(MainFormTest, RunAndStopReachTheOpenModuleOnly)
     Follow(QStringLiteral("kb://a/b/Good"));
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
     ASSERT_TRUE(window);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return InModuleMode(); }));
+    ASSERT_TRUE(WaitFor([&] { return InModuleMode(); }));
     HostView()->sp_Message(QStringLiteral("old report"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->frMessages->isHidden(); }));
+    ASSERT_TRUE(WaitFor([&] { return !Form->frMessages->isHidden(); }));
 
     GEditorFrame->Lines().SetText(QStringLiteral("a\nb"));
     Form->frToolBarModule->btRun->Click();
@@ -304,12 +304,12 @@ TEST_F(MainFormTest, RunAndStopReachTheOpenModuleOnly)
                            QStringLiteral("Stop"), QStringLiteral("Start:")}));
     // The pane is cleared once the posted packet arrives.
     EXPECT_FALSE(Form->frMessages->isHidden());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->frMessages->isHidden(); }));
+    ASSERT_TRUE(WaitFor([&] { return Form->frMessages->isHidden(); }));
     EXPECT_TRUE(Form->frMessages->Lines().isEmpty());
 
     // Once the window has gone, Run and Stop call nothing.
     window->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return window.isNull(); }));
     Form->frToolBarModule->btRun->Click();
     Form->frToolBarModule->btStop->Click();
     EXPECT_TRUE(Exceptions.isEmpty());
@@ -382,13 +382,12 @@ TEST_F(MainFormTest, HomeShowsAClearPageWhenIndexIsMissing)
     ASSERT_FALSE(QFile::exists(TfrWeb::HomePath()));
     // Shared: the page answers outstanding requests even while it is freed.
     auto html = std::make_shared<QString>();
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(WaitFor(
         [&] {
             Form->frWeb->WebBrowser->page()->toHtml([html](const QString &AHtml) { *html = AHtml; });
             QCoreApplication::processEvents();
             return html->contains(QStringLiteral("could not be found"));
-        },
-        20000));
+        }));
     EXPECT_TRUE(html->contains(QStringLiteral("index.html")));
     Form->frToolBarMain->btHome->Click();
     EXPECT_TRUE(Exceptions.isEmpty());
@@ -409,9 +408,9 @@ TEST_F(MainFormTest, ClickOnAPageLinkIsDispatched)
         f.write("<html><body><a id=\"go\" href=\"kb://kitebench/open/Good\">go</a></body></html>");
     }
     Form->frWeb->WebBrowser->load(QUrl::fromLocalFile(page));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return loaded; }));
     view->page()->runJavaScript(QStringLiteral("document.getElementById('go').click();"));
-    ASSERT_TRUE(QTest::qWaitFor([] { return TModule::Obj()->CurrentModule() != nullptr; }, 30000));
+    ASSERT_TRUE(WaitFor([] { return TModule::Obj()->CurrentModule() != nullptr; }));
     EXPECT_TRUE(Exceptions.isEmpty());
 }
 
@@ -438,7 +437,7 @@ TEST_F(MainFormTest, LinkAsksBeforeReplacingChangedTextAndCancelKeepsItAll)
         // Followed again while the question is open: dropped, not asked twice.
         ASSERT_TRUE(Form->frWeb->WebBrowserBeforeNavigate2(link));
         ASSERT_TRUE(Form->frWeb->WebBrowserBeforeNavigate2(link));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return learner.Questions > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return learner.Questions > 0; }));
         QCoreApplication::processEvents();
         EXPECT_EQ(learner.Questions, 1);
         EXPECT_EQ(learner.FileDialogs, 0);
@@ -459,14 +458,14 @@ TEST_F(MainFormTest, LinkAsksBeforeReplacingChangedTextAndCancelKeepsItAll)
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
     ASSERT_TRUE(window);
     window->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return window.isNull(); }));
 
     // A loaded sample, or a lesson's program, is replaced without a question.
     {
         Learner learner(QMessageBox::Cancel);
         Follow(link);
         HostView()->sp_SetSourceCode(QStringLiteral("lesson();"));
-        ASSERT_TRUE(QTest::qWaitFor([] { return GEditorFrame->Lines().Text() == "lesson();"; }));
+        ASSERT_TRUE(WaitFor([] { return GEditorFrame->Lines().Text() == "lesson();"; }));
         EXPECT_FALSE(GEditorFrame->Lines().Modified());
         Follow(QStringLiteral("kb://a/b/DoesNotExist"));
         EXPECT_EQ(learner.Questions, 0);

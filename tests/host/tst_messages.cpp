@@ -114,7 +114,7 @@ TEST_F(MessagesTest, ReportsPostedFromAnotherThreadArriveInOrderAfterTheClear)
         HostView()->sp_CodeError(&err);
     });
     engine.join();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Pane.Lines().size() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return Pane.Lines().size() == 3; }));
     EXPECT_EQ(Pane.Lines(), (QStringList{QStringLiteral("first"), QStringLiteral("* Error: boom"),
                                          QStringLiteral("  - Line no: 7")}));
 }

@@ -21,7 +21,7 @@ void CloseCurrent()
     if (!window)
         return;
     window->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return window.isNull(); }));
 }
 
 class ModuleLoaderTest : public ::testing::Test
@@ -62,10 +62,10 @@ TEST_F(ModuleLoaderTest, GoodModuleOpensAsTopLevelWindowWithTheCore)
     EXPECT_EQ(LogOf(window), QStringList{QStringLiteral("SetCore")});
 
     // Its show posted "Module"; its close posts "Main" and frees it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.Names.isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !recorder.Names.isEmpty(); }));
     EXPECT_EQ(recorder.Names, QStringList{QStringLiteral("Module")});
     CloseCurrent();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Names.size() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder.Names.size() == 2; }));
     EXPECT_EQ(recorder.Names.last(), QStringLiteral("Main"));
 
     // The closed window is forgotten, so nothing can call into it.

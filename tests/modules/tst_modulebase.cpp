@@ -126,7 +126,7 @@ TEST_F(ModuleBaseTest, FirstShowPlacesAtDefaultsAndSharesTheSection)
     w->SetLeft(200);
     w->SetTop(30);
     w->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return w.isNull(); }));
     QSettings ini(IniFile(), QSettings::IniFormat);
     EXPECT_EQ(ini.value("TfmModule/Left").toInt(), 200);
 
@@ -164,7 +164,7 @@ TEST_F(ModuleBaseTest, CloseLeavesViewSwitchesToMainAndStopsTwice)
     EXPECT_TRUE(FCore.Observers.isEmpty());
     EXPECT_EQ(TEngineRecord::Calls(), (QStringList{"Stop"}));
     EXPECT_FALSE(w.isNull()); // freed later, from the event loop
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return w.isNull(); }));
     EXPECT_EQ(TEngineRecord::Calls(), (QStringList{"Stop", "Stop"}));
 }
 
@@ -198,7 +198,7 @@ TEST_F(ModuleBaseTest, CloseModulesBroadcastClosesEveryWindowInsideTheList)
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(view.Log.count("SetToolBar Main"), 2);
     EXPECT_TRUE(a->isHidden());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return a.isNull() && b.isNull(); }));
+    EXPECT_TRUE(WaitFor([&] { return a.isNull() && b.isNull(); }));
 }
 
 TEST_F(ModuleBaseTest, StartCallsEngineInOrder)
@@ -248,7 +248,7 @@ TEST_F(ModuleBaseTest, WithoutCoreShowAndCloseDoNothingToTheHost)
     QPointer<TfmModule> w = new TfmModule(qApp);
     w->show();
     w->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+    EXPECT_TRUE(WaitFor([&] { return w.isNull(); }));
 }
 
 TEST_F(ModuleBaseTest, ExceptionHookTracesWhileAWindowExists)
@@ -343,7 +343,7 @@ TEST_F(ModuleBaseTest, ProgramDialogBlocksOnlyItsWindowAndGoesWithTheRun)
 
     // Closed, and freed, while the dialog shows.
     EXPECT_FALSE(ExecuteWhileShowing(w->OpenDialog(), w, [&](QFileDialog *) { w->close(); }));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+    EXPECT_TRUE(WaitFor([&] { return w.isNull(); }));
 }
 
 TEST(FileDialogFilter, WindowsPatternsBecomeQtFilters)

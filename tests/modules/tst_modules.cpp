@@ -84,7 +84,7 @@ TEST_F(ModulesTest, SandboxMakesSpritesOnItsWindow)
     w->Start("");
     EXPECT_TRUE(kept);
     w->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return w.isNull(); }));
     EXPECT_TRUE(kept.isNull());
 
     // With the window gone createSprite makes nothing.
@@ -128,7 +128,7 @@ TEST_F(ModulesTest, LessonOnePlacesLedAndSendsItsProgramAfterModuleMode)
 
     QPointer<QWidget> ledAlive = led;
     w->close();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+    ASSERT_TRUE(WaitFor([&] { return w.isNull(); }));
     EXPECT_TRUE(ledAlive.isNull());
 }
 
@@ -182,6 +182,6 @@ TEST_F(ModulesTest, LessonsWithoutEngineControlsStillOpenAndRun)
         EXPECT_FALSE(TEngineRecord::Calls().contains("AddObject Dial")) << name;
         EXPECT_EQ(TEngineRecord::Calls().last(), "Start x");
         w->close();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }));
+        ASSERT_TRUE(WaitFor([&] { return w.isNull(); }));
     }
 }

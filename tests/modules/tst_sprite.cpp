@@ -118,7 +118,7 @@ TEST(SpriteAnimation, TimerDrivesStepsAtItsInterval)
     EXPECT_EQ(s.GetInterval(), 5);
     s.Start(2);
     // Two passes over a list of three (indexes 0, 1) take four steps.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.GetActive(); }));
+    EXPECT_TRUE(WaitFor([&] { return !s.GetActive(); }));
     EXPECT_EQ(s.Count(), 2);
 
     // An interval of 0 fires nothing instead of spinning.
@@ -138,12 +138,12 @@ TEST(SpriteAnimation, PositiveIntervalAfterZeroResumesSteps)
     s.SetInterval(0);
     s.Start(1);
     s.SetInterval(5);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.GetActive(); }));
+    EXPECT_TRUE(WaitFor([&] { return !s.GetActive(); }));
     // Held at 0 mid-run and set back: it goes on.
     s.Start(2);
     s.SetInterval(0);
     s.SetInterval(5);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.GetActive(); }));
+    EXPECT_TRUE(WaitFor([&] { return !s.GetActive(); }));
     EXPECT_EQ(s.Count(), 2);
 }
 

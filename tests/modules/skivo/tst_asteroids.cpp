@@ -85,7 +85,7 @@ TEST_F(AsteroidsTest, StartMakesAHiddenPoolThatTicksBringInOneByOne)
 TEST_F(AsteroidsTest, TheSpawnTimerRunsEvery200MsWhileStarted)
 {
     Asteroids.Start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Flying().size() == 2; }, 3000));
+    ASSERT_TRUE(WaitFor([&] { return Flying().size() == 2; }));
     Asteroids.Stop();
     EXPECT_TRUE(Asteroids.Sprites().isEmpty());
     QTest::qWait(450);
