@@ -74,12 +74,6 @@ inline bool processEventsUntil(const std::function<bool()> &Done)
     }
     return true;
 }
-// Being phased out: call sites still naming their own limit.
-inline bool processEventsUntil(const std::function<bool()> &Done, int)
-{
-    return processEventsUntil(Done);
-}
-
 // Makes a folder refuse new files (its existing files stay writable), or
 // undoes it; false when this system does not let the test do so.
 inline bool LockFolder(const QString &Folder, bool ALock)

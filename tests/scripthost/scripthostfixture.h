@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls.h"
 #include "interfacebase.h"
 #include "scripthost.h"
 #include "testsupport.h"
@@ -93,13 +94,17 @@ private:
     TProbe *FOther = nullptr;
 };
 
-// Global functions for AddGlobalFunctions: the engine makes the instance.
+// Global functions for AddGlobalFunctions: the engine makes the instance,
+// one per run, and frees it as the very last step of the run's end, after
+// its last queued call. Alive falling to zero is how a test knows that
+// nothing more of its runs can come.
 class TProbeFunctions : public QObject
 {
     Q_OBJECT
 
 public:
-    Q_INVOKABLE explicit TProbeFunctions(QObject *AParent = nullptr) : QObject(AParent) {}
+    Q_INVOKABLE explicit TProbeFunctions(QObject *AParent = nullptr) : QObject(AParent) { ++Alive; }
+    ~TProbeFunctions() override { --Alive; }
     Q_INVOKABLE void ping() { ++Pings; OnUiThread = QThread::currentThread() == qApp->thread(); }
     Q_INVOKABLE int twice(int V) { return 2 * V; }
     Q_INVOKABLE QObject *makeProbe();
@@ -107,7 +112,15 @@ public:
     static inline std::atomic<int> Pings{0};
     static inline std::atomic<bool> OnUiThread{false};
     static inline QWidget *Owner = nullptr;
+    static inline std::atomic<int> Alive{0};
 };
+
+// Until every run made with TProbeFunctions has ended: its queued calls,
+// its reports among them, have then been carried out.
+inline bool WaitForRunsToEnd()
+{
+    return WaitFor([] { return TProbeFunctions::Alive == 0; });
+}
 
 inline QObject *TProbeFunctions::makeProbe()
 {
@@ -116,6 +129,30 @@ inline QObject *TProbeFunctions::makeProbe()
     ObjectCreated(P);
     return P;
 }
+
+// Counts the LED's changes between lit and dark as its board makes them:
+// looking at the LED between passes of the event loop would miss changes
+// that come and go within one pass.
+class TLitChanges
+{
+public:
+    TLitChanges(TPinBoard *ABoard, QWidget *ALed) : FLed(ALed), FLast(Lit())
+    {
+        FConnection = QObject::connect(ABoard, &TPinBoard::Changed, ALed, [this] {
+            const bool Now = Lit();
+            Count += Now != FLast;
+            FLast = Now;
+        });
+    }
+    ~TLitChanges() { QObject::disconnect(FConnection); }
+    bool Lit() const { return FLed->property("Lit").toBool(); }
+    int Count = 0;
+
+private:
+    QWidget *FLed;
+    bool FLast;
+    QMetaObject::Connection FConnection;
+};
 
 // A plain module window with its engine, and helpers to run programs on it.
 class ScriptHostTest : public ::testing::Test
@@ -145,13 +182,13 @@ protected:
         StartScriptHost(ACode.toStdU16String().c_str());
     }
 
-    bool WaitForMessages(int ACount, int ATimeoutMs = 10000)
+    bool WaitForMessages(int ACount)
     {
-        return QTest::qWaitFor([&] { return Core.Messages.size() >= ACount; }, ATimeoutMs);
+        return WaitFor([&] { return Core.Messages.size() >= ACount; });
     }
-    bool WaitForErrors(int ACount, int ATimeoutMs = 10000)
+    bool WaitForErrors(int ACount)
     {
-        return QTest::qWaitFor([&] { return int(Core.Errors.size()) >= ACount; }, ATimeoutMs);
+        return WaitFor([&] { return int(Core.Errors.size()) >= ACount; });
     }
 
     TFakeCore Core;

@@ -38,7 +38,7 @@ TEST_F(ScriptHostTest, QueuedWritesKeepTheirOrderAgainstReads)
                        "for (var i = 1; i <= 2000; i++) { Probe.Value = i; if (i % 100 == 0 && Probe.Value != i) bad++; }\n"
                        "print(bad);"),
         {P});
-    ASSERT_TRUE(WaitForMessages(1, 30000));
+    ASSERT_TRUE(WaitForMessages(1));
     EXPECT_EQ(Core.Messages.value(0), QStringLiteral("0"));
     ASSERT_EQ(P->Writes.size(), 2000);
     for (int I = 0; I < 2000; ++I)
@@ -153,18 +153,12 @@ TEST_F(ScriptHostTest, BlinkLessonTogglesTheLed)
     QWidget *Led = CreateObject(Window.get(), u"TLED", u"Color=red", nullptr);
     Led->setParent(Window.get());
     Led->setObjectName("LED");
+    TLitChanges Changes(TPinBoard::For(Window.get()), Led);
     Run(QStringLiteral("function setup() {\n  LED.minus = pin(GND);\n  LED.plus  = pin(13);\n}\n\n"
                        "function loop() {\n  digitalWrite(13, HIGH);\n  delay(20);\n  digitalWrite(13, LOW);\n"
                        "  delay(20);\n}"),
         {Led});
-    int Changes = 0;
-    bool Last = false;
-    ASSERT_TRUE(processEventsUntil([&] {
-        const bool Now = Led->property("Lit").toBool();
-        Changes += Now != Last;
-        Last = Now;
-        return Changes >= 4;
-    }, 20000));
+    ASSERT_TRUE(processEventsUntil([&] { return Changes.Count >= 4; }));
 }
 
 TEST_F(ScriptHostTest, ControlsAreOwnedByTheirOwner)
@@ -264,19 +258,27 @@ TEST_F(ScriptHostTest, KeyboardReportsHeldGameKeys)
 
 // --- repeaters and delay -----------------------------------------------------------------
 
-TEST_F(ScriptHostTest, RepeatersFireAtTheirRateBetweenLoops)
+// Their rates are the timetable's (tst_scheduler); here, that a program
+// with a loop() still gets its repeaters, and its loop() still runs.
+TEST_F(ScriptHostTest, RepeatersFireBetweenLoops)
 {
-    // Rates are compared with each other, never with the clock, so that a
-    // loaded machine cannot fail the test.
-    Run(QStringLiteral("var a = 0, b = 0;\n"
+    // Each counts what the other side did since it last looked.
+    Run(QStringLiteral("var a = 0, b = 0, loops = 0, seenA = 0, seenB = 0, loopsSeen = 0, done = false;\n"
+                       "var lastA = 0, lastB = 0, lastLoops = 0;\n"
                        "createRepeater(2000).OnInterval = function () { a++; };\n"
-                       "createRepeater(8000).OnInterval = function () { b++; };\n"
-                       "function loop() { if (b >= 50) { print(a, b); b = -1e9; } }"));
-    ASSERT_TRUE(WaitForMessages(1, 60000));
-    const QStringList AB = Core.Messages.value(0).split(' ');
-    const double Ratio = AB.value(0).toDouble() / AB.value(1).toDouble();
-    EXPECT_GT(Ratio, 2.5);
-    EXPECT_LT(Ratio, 5.5);
+                       "createRepeater(8000).OnInterval = function () {\n"
+                       "  b++;\n"
+                       "  if (loops != lastLoops) { loopsSeen++; lastLoops = loops; }\n"
+                       "};\n"
+                       "function loop() {\n"
+                       "  loops++;\n"
+                       "  if (a != lastA) { seenA++; lastA = a; }\n"
+                       "  if (b != lastB) { seenB++; lastB = b; }\n"
+                       "  if (!done && seenA >= 5 && seenB >= 5 && loopsSeen >= 5) { print('both'); done = true; }\n"
+                       "}\n"));
+    ASSERT_TRUE(WaitForMessages(1));
+    EXPECT_EQ(Core.Messages, QStringList{"both"});
+    EXPECT_TRUE(Core.Errors.empty());
 }
 
 TEST_F(ScriptHostTest, RepeatersRunDuringDelayAndKeepTheProgramAlive)
@@ -287,7 +289,7 @@ TEST_F(ScriptHostTest, RepeatersRunDuringDelayAndKeepTheProgramAlive)
                        // Waits on the repeater, not the clock: a loaded machine may skip ticks.
                        "function setup() { while (n < 3) delay(1); print('setup done'); }\n"
                        "function shutdown() { print('down ' + n); }\n"));
-    ASSERT_TRUE(WaitForMessages(3, 20000));
+    ASSERT_TRUE(WaitForMessages(3));
     EXPECT_EQ(Core.Messages.value(0), QStringLiteral("three"));
     EXPECT_EQ(Core.Messages.value(1), QStringLiteral("setup done"));
     // With its only repeater disabled and no loop(), the program ends by itself.
@@ -296,6 +298,8 @@ TEST_F(ScriptHostTest, RepeatersRunDuringDelayAndKeepTheProgramAlive)
 
 TEST_F(ScriptHostTest, DelayWaitsAtLeastItsTime)
 {
+    // A lower bound only, which a slower machine meets all the more; how
+    // closely delay() keeps its time is scripthost_bench's figure.
     Run(QStringLiteral("var t = Date.now(); delay(30); var d = Date.now() - t; print(d >= 29);\n"
                        "delay(0); delay('5'); print('ok');"));
     ASSERT_TRUE(WaitForMessages(2));
@@ -326,7 +330,7 @@ TEST_F(ScriptHostTest, GameStyleProgramMovesAndStops)
                        "function shutdown() {\n  Ship.Start(99);\n}\n"
                        "function loop() {\n}\n"),
         {Ship, Screen});
-    ASSERT_TRUE(processEventsUntil([&] { return Ship->GetValue() == 70; }, 30000));
+    ASSERT_TRUE(processEventsUntil([&] { return Ship->GetValue() == 70; }));
     StopScriptHost();
     ASSERT_TRUE(processEventsUntil([&] { return Ship->Started.size() == 2; }));
     EXPECT_EQ(Ship->Started, QList<int>({0, 99}));

@@ -17,7 +17,11 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -103,6 +107,40 @@ void NoServer()
     qputenv("PULSE_SERVER", ("unix:" + dir.path() + "/no-server").toLocal8Bit());
 }
 
+// Points the process at a server that takes the connection and never
+// answers: opening the device waits on it (libpulse gives up after 30 s)
+// until Release() resets the connection and opening fails.
+class TSilentServer
+{
+public:
+    TSilentServer()
+    {
+        const QByteArray path = QFile::encodeName(FDir.path() + "/silent");
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, path.constData(),
+                    std::min(size_t(path.size()), sizeof addr.sun_path - 1));
+        FFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (FFd >= 0
+            && (::bind(FFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0
+                || ::listen(FFd, 8) != 0))
+            Release();
+        qputenv("PULSE_SERVER", "unix:" + path);
+    }
+    ~TSilentServer() { Release(); }
+    bool Ok() const { return FFd >= 0; }
+    void Release()
+    {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = -1;
+    }
+
+private:
+    QTemporaryDir FDir;
+    int FFd = -1;
+};
+
 } // namespace
 
 // ---- The clips as committed
@@ -174,40 +212,45 @@ TEST(SkivoClips, WavReaderSkipsChunksAndRefusesWhatItCannotPlay)
 
 TEST(SkivoSoundNoServer, OpensNothingAndPlaysSilentlyAtOnce)
 {
-    NoServer();
+    TSilentServer server;
+    ASSERT_TRUE(server.Ok());
     TDXSound sound;
     TDXWaveList list;
     list.SetDXSound(&sound);
     auto *fire = list.AddFromFile("fire", SoundDir + "/fire.wav");
 
-    QElapsedTimer t;
-    t.start();
+    // The server holds the device up: neither opening it nor playing may
+    // wait for it, so both come back while it is still opening.
     sound.Initialize();
-    EXPECT_LT(t.elapsed(), 100) << "opening the device must not hold up the caller";
-    EXPECT_FALSE(sound.WaitForDevice(20000));
-    EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Failed);
-
-    t.restart();
+    EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Opening)
+        << "opening the device must not hold up the caller";
     for (int i = 0; i < 1000; ++i)
         fire->Play(false);
-    fire->Play(true); // nothing to wait for
-    EXPECT_LT(t.elapsed(), 500);
-    QTest::qWait(200);
+    EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Opening);
+
+    server.Release();
+    EXPECT_FALSE(sound.WaitForDevice(HangLimitMs()));
+    EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Failed);
+    // Nothing to wait for: it returns well within the clip's 520 ms (here in
+    // well under 1 ms), which holds on a machine ten times slower. Once it
+    // has, the audio thread has been through every play before it.
+    QElapsedTimer t;
+    t.start();
+    fire->Play(true);
+    EXPECT_LT(t.elapsed(), fire->DurationMs());
     EXPECT_EQ(sound.PlayingCount(), 0);
 }
 
 TEST(SkivoSoundNoServer, AutoInitializeOpensOnceTheEventLoopRuns)
 {
     NoServer();
-    TDXSound sound;
-    EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Closed);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return sound.DeviceState() != TDXSound::TDeviceState::Closed; }, 5000));
-    EXPECT_FALSE(sound.WaitForDevice(20000));
-
     TDXSound off;
     off.SetAutoInitialize(false);
-    QTest::qWait(100);
+    TDXSound sound;
+    EXPECT_EQ(sound.DeviceState(), TDXSound::TDeviceState::Closed);
+    ASSERT_TRUE(WaitFor([&] { return sound.DeviceState() != TDXSound::TDeviceState::Closed; }));
+    EXPECT_FALSE(sound.WaitForDevice(HangLimitMs()));
+    // The event loop came to the other one first, and it stayed closed.
     EXPECT_EQ(off.DeviceState(), TDXSound::TDeviceState::Closed);
 }
 
@@ -238,7 +281,7 @@ TEST(SkivoSoundNoServer, EitherSideMayGoFirst)
         list->SetDXSound(&sound);
         list->Add("fire", wav)->Play(false);
         delete list;
-        sound.WaitForDevice(20000);
+        sound.WaitForDevice(HangLimitMs());
     }
 }
 
@@ -261,13 +304,20 @@ public:
         if (FFd < 0)
             return;
         FThread = std::thread([this] {
-            qint16 buf[4096];
+            // A read may end inside a sample: its first byte waits for the next.
+            unsigned char buf[8192];
+            ssize_t kept = 0;
             while (!FStop) {
-                const ssize_t n = ::read(FFd, buf, sizeof buf);
+                const ssize_t n = ::read(FFd, buf + kept, sizeof buf - size_t(kept));
                 if (n <= 0)
                     break;
+                const ssize_t have = kept + n;
                 std::lock_guard lock(FMutex);
-                FSamples.insert(FSamples.end(), buf, buf + n / 2);
+                for (ssize_t i = 0; i + 1 < have; i += 2)
+                    FSamples.push_back(qint16(quint16(buf[i] | buf[i + 1] << 8)));
+                kept = have & 1;
+                if (kept)
+                    buf[0] = buf[have - 1];
             }
         });
     }
@@ -308,36 +358,88 @@ qsizetype Onset(const std::vector<qint16> &S, qsizetype From = 0, int Level = 30
     return -1;
 }
 
-// Waits until something sounded and then was silent for 200 ms.
-std::vector<qint16> CaptureUntilQuiet(const TSinkCapture &C, size_t Start, int TimeoutMs = 15000)
+// The stream as the program sent it. Where a busy machine leaves the stream
+// short, the server plays silence and then carries on where it stopped; the
+// clips hold no run of zeros longer than a few samples, so a longer one
+// between sounds is such a gap and is taken out.
+std::vector<qint16> Heard(const std::vector<qint16> &S)
+{
+    constexpr size_t Gap = 64;
+    std::vector<qint16> out;
+    size_t zeros = 0;
+    for (qint16 v : S) {
+        if (v == 0) {
+            ++zeros;
+            continue;
+        }
+        if (zeros <= Gap || out.empty())
+            out.insert(out.end(), zeros, 0);
+        zeros = 0;
+        out.push_back(v);
+    }
+    out.insert(out.end(), zeros, 0);
+    return out;
+}
+
+// Waits until what was heard since Start holds all that Complete looks for
+// and 200 ms of silence followed; returns it as Heard gives it.
+std::vector<qint16> CaptureUntilQuiet(const TSinkCapture &C, size_t Start,
+                                      const std::function<bool(const std::vector<qint16> &)> &Complete)
 {
     std::vector<qint16> s;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        s = C.From(Start);
-        const qsizetype on = Onset(s, 0, 20);
-        if (on < 0)
+    EXPECT_TRUE(WaitFor([&] {
+        const std::vector<qint16> raw = C.From(Start);
+        const auto loud = std::find_if(raw.rbegin(), raw.rend(), [](qint16 v) { return v != 0; });
+        if (loud - raw.rbegin() < SinkRate / 5)
             return false;
-        qsizetype last = on;
-        for (qsizetype i = on; i < qsizetype(s.size()); ++i)
-            if (s[size_t(i)] != 0)
-                last = i;
-        return qsizetype(s.size()) - last > SinkRate / 5;
-    }, TimeoutMs)) << "no sound, or no quiet after it";
+        s = Heard(raw);
+        return Onset(s) >= 0 && Complete(s);
+    })) << "not all of the sound came, or no quiet after it";
     return s;
 }
 
-// Where the sound starts and how well it matches Clip there: Signal equals
-// Clip exactly when nothing was resampled or mixed into it.
-double Match(const std::vector<double> &Signal, qsizetype At, const std::vector<qint16> &Clip)
+// Where S first differs from Clip played from At, or -1.
+qsizetype Departs(const std::vector<qint16> &S, qsizetype At, const std::vector<qint16> &Clip)
 {
-    double dot = 0, ss = 0, cc = 0;
-    for (size_t i = 0; i < Clip.size() && At + qsizetype(i) < qsizetype(Signal.size()); ++i) {
-        const double s = Signal[size_t(At) + i], c = Clip[i];
-        dot += s * c;
-        ss += s * s;
-        cc += c * c;
+    for (size_t i = 0; i < Clip.size() && At + qsizetype(i) < qsizetype(S.size()); ++i)
+        if (S[size_t(At) + i] != Clip[i])
+            return At + qsizetype(i);
+    return -1;
+}
+
+// How many samples of S differ from Expected, from At on.
+qsizetype Mismatches(const std::vector<qint16> &S, const std::vector<int> &Expected, qsizetype At)
+{
+    qsizetype n = 0;
+    for (size_t i = size_t(At); i < S.size(); ++i)
+        n += (i < Expected.size() ? Expected[i] : 0) != S[i];
+    return n;
+}
+
+// A clip for the tests that start a second play over the first: one
+// second, so the second starts well inside the first (some 40 ms in, here)
+// on a machine ten times slower too; every sample loud and positive, so two plays never mix to
+// silence; and the first the loudest, so a play's start shows at its sample.
+std::vector<qint16> LongClip()
+{
+    std::vector<qint16> c(SinkRate);
+    quint32 x = 12345;
+    c[0] = 8000;
+    for (size_t i = 1; i < c.size(); ++i) {
+        x = x * 1664525 + 1013904223;
+        c[i] = qint16(1000 + (x >> 16) % 6000);
     }
-    return ss > 0 && cc > 0 ? dot / std::sqrt(ss * cc) : 0;
+    return c;
+}
+
+QByteArray Pcm(const std::vector<qint16> &Samples)
+{
+    QByteArray b;
+    for (qint16 v : Samples) {
+        b.append(char(quint16(v) & 0xff));
+        b.append(char(quint16(v) >> 8));
+    }
+    return b;
 }
 
 struct TRealSound : ::testing::Test
@@ -354,7 +456,7 @@ struct TRealSound : ::testing::Test
         FireItem = List.Add("fire.wav", FireWav);
         BoomItem = List.AddFromFile("boom.wav", SoundDir + "/boom.wav");
         Sound.Initialize();
-        ASSERT_TRUE(Sound.WaitForDevice(20000));
+        ASSERT_TRUE(Sound.WaitForDevice(HangLimitMs()));
     }
 
     TSinkCapture Capture;
@@ -369,159 +471,120 @@ struct TRealSound : ::testing::Test
 using RealSound = TRealSound;
 using RealSoundVanishing = TRealSound;
 
+// Plays Clip, and plays it again once the first play has been heard; returns
+// where the first (On1) and the second (On2) start in what was heard.
+std::vector<qint16> PlayTwice(TRealSound &F, TDXWaveListItem *Item, const std::vector<qint16> &Clip,
+                              qsizetype &On1, qsizetype &On2)
+{
+    const size_t start = F.Capture.Size();
+    Item->Play(false);
+    // Heard means mixed: the second play starts at a later pull.
+    EXPECT_TRUE(WaitFor([&] { return Onset(F.Capture.From(start)) >= 0; }));
+    Item->Play(false);
+    EXPECT_LE(F.Sound.PlayingCount(), 2);
+    const qsizetype n = qsizetype(Clip.size());
+    return CaptureUntilQuiet(F.Capture, start, [&](const std::vector<qint16> &s) {
+        On1 = Onset(s);
+        On2 = Departs(s, On1, Clip);
+        return qsizetype(s.size()) >= std::max(On1, On2) + n;
+    });
+}
+
 } // namespace
 
 TEST_F(RealSound, OnePlayReachesTheServerWhole)
 {
     const size_t start = Capture.Size();
-    QElapsedTimer t;
-    t.start();
     FireItem->Play(false);
-    const qint64 callUs = t.nsecsElapsed() / 1000;
-    const std::vector<qint16> s = CaptureUntilQuiet(Capture, start);
-    const qsizetype on = Onset(s);
-    ASSERT_GE(on, 0) << "nothing reached the sink";
     const qsizetype clipOn = Onset(Fire);
-    std::vector<double> d(s.begin(), s.end());
-    EXPECT_GT(Match(d, on - clipOn, Fire), 0.99);
-    // Non-silent for the clip's length, give or take its quiet ends.
-    qsizetype first = -1, last = -1;
-    for (qsizetype i = 0; i < qsizetype(s.size()); ++i)
-        if (std::abs(int(s[size_t(i)])) > 2) {
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-    const double seconds = double(last - first + 1) / SinkRate;
-    EXPECT_GT(seconds, 0.45);
-    EXPECT_LT(seconds, 0.56);
-    std::printf("Play call %lld us; clip sounded %.3f s\n", static_cast<long long>(callUs), seconds);
+    qsizetype at = -1;
+    const std::vector<qint16> s = CaptureUntilQuiet(Capture, start, [&](const std::vector<qint16> &s) {
+        at = Onset(s) - clipOn;
+        return at >= 0 && s.size() >= size_t(at) + Fire.size();
+    });
+    ASSERT_GE(at, 0) << "nothing reached the sink";
+    // Sample for sample, nothing resampled, cut off or added after it.
+    std::vector<int> expected(size_t(at), 0);
+    expected.insert(expected.end(), Fire.begin(), Fire.end());
+    EXPECT_EQ(Mismatches(s, expected, at), 0);
 }
 
 TEST_F(RealSound, ASecondPlaySoundsOverTheFirst)
 {
-    const size_t start = Capture.Size();
-    FireItem->Play(false);
-    // The second call 200 ms after the first has been heard.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
-    QTest::qWait(200);
-    FireItem->Play(false);
-    EXPECT_LE(Sound.PlayingCount(), 2);
-    const std::vector<qint16> s = CaptureUntilQuiet(Capture, start);
-
-    // The signal is the clip twice, the second start well inside the first:
-    // take the first clip away and the second one is what is left.
-    const qsizetype clipOn = Onset(Fire);
-    const qsizetype on1 = Onset(s) - clipOn;
-    ASSERT_GE(on1 + clipOn, 0);
-    std::vector<double> rest(s.begin(), s.end());
-    for (size_t i = 0; i < Fire.size() && on1 + qsizetype(i) < qsizetype(rest.size()); ++i)
-        rest[size_t(on1) + i] -= Fire[i];
-    qsizetype on2 = -1;
-    for (qsizetype i = on1 + clipOn + 1; i < qsizetype(rest.size()); ++i)
-        if (std::abs(rest[size_t(i)]) > 300) {
-            on2 = i - clipOn;
-            break;
-        }
+    const std::vector<qint16> clip = LongClip();
+    auto *item = List.Add("long", MakeWav(SinkRate, 16, Pcm(clip)));
+    qsizetype on1 = -1, on2 = -1;
+    const std::vector<qint16> s = PlayTwice(*this, item, clip, on1, on2);
+    ASSERT_GE(on1, 0);
     ASSERT_GT(on2, on1) << "only one play reached the sink";
-    EXPECT_GT(Match(rest, on2, Fire), 0.99);
-    const double gap = double(on2 - on1) / SinkRate;
-    EXPECT_GT(gap, 0.15);
-    EXPECT_LT(gap, 0.45) << "the second play must start while the first still sounds";
-    // Take the second clip away and the first is left whole: the second
-    // play did not cut it off.
-    std::vector<double> first(s.begin(), s.end());
-    for (size_t i = 0; i < Fire.size() && on2 + qsizetype(i) < qsizetype(first.size()); ++i)
-        first[size_t(on2) + i] -= Fire[i];
-    EXPECT_GT(Match(first, on1, Fire), 0.99);
-    qsizetype last = 0;
-    for (qsizetype i = 0; i < qsizetype(s.size()); ++i)
-        if (std::abs(int(s[size_t(i)])) > 2)
-            last = i;
-    const double total = double(last - (on1 + clipOn)) / SinkRate;
-    EXPECT_NEAR(total, 0.52 + gap, 0.06);
-    std::printf("second play %.3f s after the first; sound %.3f s in all\n", gap, total);
+    // The two clips summed: the second started while the first sounded,
+    // and did not cut it off.
+    std::vector<int> expected(size_t(on2) + clip.size(), 0);
+    for (size_t i = 0; i < clip.size(); ++i) {
+        expected[size_t(on1) + i] += clip[i];
+        expected[size_t(on2) + i] += clip[i];
+    }
+    EXPECT_EQ(Mismatches(s, expected, on1), 0);
 }
 
 TEST_F(RealSound, MaxPlayingCountOneRestartsInsteadOfOverlapping)
 {
-    FireItem->SetMaxPlayingCount(1);
-    const size_t start = Capture.Size();
-    FireItem->Play(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
-    QTest::qWait(200);
-    FireItem->Play(false);
-    const std::vector<qint16> s = CaptureUntilQuiet(Capture, start);
+    const std::vector<qint16> clip = LongClip();
+    auto *item = List.Add("long", MakeWav(SinkRate, 16, Pcm(clip)));
+    item->SetMaxPlayingCount(1);
+    qsizetype on1 = -1, on2 = -1;
+    const std::vector<qint16> s = PlayTwice(*this, item, clip, on1, on2);
     EXPECT_LE(Sound.PlayingCount(), 1);
-    // After the restart the signal is the clip alone, from its beginning.
-    const qsizetype clipOn = Onset(Fire);
-    const qsizetype on1 = Onset(s) - clipOn;
-    qsizetype on2 = -1;
-    std::vector<double> d(s.begin(), s.end());
-    for (qsizetype i = on1 + SinkRate / 10; i < qsizetype(s.size()) - qsizetype(Fire.size()) / 2; ++i)
-        if (Match(d, i, std::vector<qint16>(Fire.begin(), Fire.begin() + 2000)) > 0.999) {
-            on2 = i;
-            break;
-        }
+    ASSERT_GE(on1, 0);
     ASSERT_GT(on2, on1) << "the second play did not start over";
-    EXPECT_GT(Match(d, on2, Fire), 0.99);
+    // The first play up to where the second began, then the clip alone
+    // from its beginning.
+    std::vector<int> expected(clip.begin(), clip.begin() + (on2 - on1));
+    expected.insert(expected.begin(), size_t(on1), 0);
+    expected.insert(expected.end(), clip.begin(), clip.end());
+    EXPECT_EQ(Mismatches(s, expected, on1), 0);
 }
 
 TEST_F(RealSound, FloodsStayBoundedAndNeverBlock)
 {
     // 5,000 calls on this thread, then 4 x 5,000 from other threads at once.
+    // None waits for the audio thread: one that did, even for one 20 ms pull
+    // in a hundred, would take seconds. The bounds allow 100 us a call, which
+    // holds on a machine ten times slower than this one (about 1 us here);
+    // bench/ measures the calls' real times.
     QElapsedTimer t;
-    qint64 worstUs = 0;
     t.start();
-    for (int i = 0; i < 5000; ++i) {
-        const qint64 before = t.nsecsElapsed();
+    for (int i = 0; i < 5000; ++i)
         FireItem->Play(false);
-        worstUs = std::max(worstUs, (t.nsecsElapsed() - before) / 1000);
-    }
-    const double meanUs = t.nsecsElapsed() / 1000.0 / 5000;
-    std::atomic<qint64> threadWorstUs{0};
-    std::atomic<qint64> threadTotalNs{0};
+    EXPECT_LT(t.elapsed(), 500);
+    std::atomic<qint64> threadWorstMs{0};
     std::vector<std::thread> threads;
     for (int k = 0; k < 4; ++k)
         threads.emplace_back([&] {
             QElapsedTimer tt;
             tt.start();
-            for (int i = 0; i < 5000; ++i) {
-                const qint64 before = tt.nsecsElapsed();
+            for (int i = 0; i < 5000; ++i)
                 (i % 2 ? BoomItem : FireItem)->Play(false);
-                const qint64 us = (tt.nsecsElapsed() - before) / 1000;
-                qint64 w = threadWorstUs.load();
-                while (us > w && !threadWorstUs.compare_exchange_weak(w, us)) {
-                }
+            qint64 w = threadWorstMs.load();
+            while (tt.elapsed() > w && !threadWorstMs.compare_exchange_weak(w, tt.elapsed())) {
             }
-            threadTotalNs += tt.nsecsElapsed();
         });
     for (auto &th : threads)
         th.join();
-    const double threadMeanUs = threadTotalNs.load() / 1000.0 / 20000;
-    std::printf("Play: UI thread mean %.2f us, worst %lld us; other threads mean %.2f us, worst %lld us\n",
-                meanUs, static_cast<long long>(worstUs), threadMeanUs,
-                static_cast<long long>(threadWorstUs.load()));
-    // Generous bounds for loaded machines; typical figures are printed above.
-    EXPECT_LT(meanUs, 100);
-    EXPECT_LT(threadMeanUs, 200);
-    EXPECT_LT(worstUs, 100000);
+    EXPECT_LT(threadWorstMs.load(), 500);
 
     // The calls leave at most the pool sounding, and the audio thread free:
-    // a play after the flood is heard as soon as any other.
+    // a play after the flood is heard.
     for (int i = 0; i < 200; ++i) {
         FireItem->Play(false);
         BoomItem->Play(false);
         QCoreApplication::processEvents();
     }
     EXPECT_LE(Sound.PlayingCount(), 2 * TDXSound::MaxPlaysPerClip);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Sound.PlayingCount() == 0; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return Sound.PlayingCount() == 0; }));
     const size_t start = Capture.Size();
-    t.restart();
     FireItem->Play(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
-    std::printf("after the flood, a play is heard %lld ms after the call\n",
-                static_cast<long long>(t.elapsed()));
+    ASSERT_TRUE(WaitFor([&] { return Onset(Capture.From(start)) >= 0; }));
 }
 
 TEST_F(RealSound, PlayWaitWaitsForTheEndOfItsPlay)
@@ -529,8 +592,12 @@ TEST_F(RealSound, PlayWaitWaitsForTheEndOfItsPlay)
     QElapsedTimer t;
     t.start();
     FireItem->Play(true);
+    // The clip lasts 520 ms; its end is heard no sooner, less the one piece
+    // Qt may pull ahead. A slower machine only takes longer.
     EXPECT_GE(t.elapsed(), 500);
-    EXPECT_LT(t.elapsed(), 2500);
+    // Woken by the play's end, not by giving up 2 s after it (about 0.6 s
+    // here, which holds on a machine ten times slower).
+    EXPECT_LT(t.elapsed(), FireItem->DurationMs() + 2000);
     EXPECT_EQ(Sound.PlayingCount(), 0);
 }
 
@@ -540,37 +607,33 @@ TEST_F(RealSoundVanishing, ServerGoneMidPlayLeavesSilence)
     ASSERT_FALSE(pid.isEmpty());
     const size_t start = Capture.Size();
     BoomItem->Play(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Onset(Capture.From(start)) >= 0; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return Onset(Capture.From(start)) >= 0; }));
     ASSERT_EQ(::kill(pid.toInt(), SIGKILL), 0);
 
-    // Calls go on returning at once and the players come free; the event
-    // loop keeps running throughout.
-    QElapsedTimer t, each;
-    t.start();
-    qint64 worstUs = 0;
-    int loops = 0;
-    while (t.elapsed() < 1500) {
+    // The device counts as gone once its stream has stalled. Until then calls
+    // go on returning and the players come free, the event loop running
+    // throughout. None waits on the dead server: 1 ms a call on average
+    // holds on a machine ten times slower (a few us here).
+    QElapsedTimer each;
+    qint64 playNs = 0, plays = 0;
+    ASSERT_TRUE(processEventsUntil([&] {
         each.start();
         FireItem->Play(false);
         BoomItem->Play(false);
-        worstUs = std::max(worstUs, each.nsecsElapsed() / 1000);
-        each.start();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        ++loops;
-    }
-    EXPECT_LT(worstUs, 100000);
-    EXPECT_GT(loops, 20);
-    // The device counts as gone once its stream has stalled; from then on
-    // every call plays nothing, at once.
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return Sound.DeviceState() == TDXSound::TDeviceState::Failed; }, 15000));
+        playNs += each.nsecsElapsed();
+        plays += 2;
+        return Sound.DeviceState() == TDXSound::TDeviceState::Failed;
+    }));
+    EXPECT_LT(playNs / plays, 1000000);
+    // From then on every call plays nothing, and waits for nothing: well
+    // within the clip's 1.4 s, which holds on a machine ten times slower.
+    EXPECT_EQ(Sound.PlayingCount(), 0);
+    QElapsedTimer t;
+    t.start();
+    BoomItem->Play(true);
+    EXPECT_LT(t.elapsed(), BoomItem->DurationMs());
     EXPECT_EQ(Sound.PlayingCount(), 0);
     t.restart();
-    BoomItem->Play(true);
-    EXPECT_LT(t.elapsed(), 100);
-    t.restart();
     Sound.Finalize();
-    EXPECT_LT(t.elapsed(), 5000);
-    std::printf("server gone: worst Play %lld us, closing took %lld ms\n",
-                static_cast<long long>(worstUs), static_cast<long long>(t.elapsed()));
+    EXPECT_LT(t.elapsed(), HangLimitMs()) << "closing hung on the dead server";
 }

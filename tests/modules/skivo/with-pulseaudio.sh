@@ -31,7 +31,11 @@ HOME="$dir/home" XDG_RUNTIME_DIR="$dir/xdg" XDG_CONFIG_HOME="$dir/home" \
   >"$dir/pulse.log" 2>&1 &
 pid=$!
 
-for _ in $(seq 100); do
+# Waits until the server is up, or gone: the limit only turns a hang into a
+# failure, 30 s stretched as the tests' own (KB_TEST_TIME_SCALE).
+scale=${KB_TEST_TIME_SCALE:-1}
+case $scale in '' | *[!0-9]* | 0) scale=1 ;; esac
+for _ in $(seq $((600 * scale))); do
   [ -S "$dir/native" ] && [ -p "$dir/sound.fifo" ] && break
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.05
