@@ -211,6 +211,17 @@ int main(int argc, char **argv)
         }
         std::printf("== a sound call: median %.4f ms, worst %.4f ms (under 1 ms wanted)\n", Median(calls),
                     *std::max_element(calls.begin(), calls.end()));
+        // A program that calls them in a loop: back to back, with no pause
+        // for the audio thread to catch up.
+        calls.clear();
+        for (int n = 0; n < 5000; ++n) {
+            QElapsedTimer t;
+            t.start();
+            QMetaObject::invokeMethod(f.get(), n % 2 ? "soundBoom" : "soundFire");
+            calls.push_back(t.nsecsElapsed() / 1e6);
+        }
+        std::printf("== 5000 sound calls back to back: median %.4f ms, worst %.4f ms (under 1 ms wanted)\n",
+                    Median(calls), *std::max_element(calls.begin(), calls.end()));
     }
     QMetaObject::invokeMethod(asteroids, "Stop");
     delete window;
