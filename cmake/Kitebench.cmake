@@ -56,7 +56,7 @@ function(kb_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${KB_TEST_ENV}" TIMEOUT ${KB_TEST_TIMEOUT})
+    PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT ${KB_TEST_TIMEOUT})
 endfunction()
 
 # One test executable per name in TESTS, from <name>.cpp in the calling
