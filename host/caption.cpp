@@ -162,6 +162,8 @@ QLabel *NewLabel(QWidget *AParent, const char *AName, int ALeft, int ATop, int A
     font.setBold(true);
     label->setFont(font);
     label->setTextFormat(Qt::PlainText);
+    // A label takes its own clicks: only the tile's background turns the page.
+    label->setAttribute(Qt::WA_NoMousePropagation);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, AColor);
     label->setPalette(pal);

@@ -77,6 +77,43 @@ QSize FrameExtra(const QWidget *W)
     return {frame.width() - W->width(), frame.height() - W->height()};
 }
 
+// Holds a window's minimum outer size. Qt's minimum is on the client area,
+// so it follows the frame as the window system reports it. The placement
+// memory sizes the outer frame as soon as the frame is known, on the same
+// events; this filter must see them first, else the old minimum would hold
+// the frame larger than asked. Installed after the placement memory, it
+// does (the filter installed last runs first).
+class TOuterMinimum : public QObject
+{
+public:
+    TOuterMinimum(QWidget *AForm, QSize AOuter)
+        : QObject(AForm), FOuter(AOuter)
+    {
+        Apply(AForm);
+        AForm->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *AWatched, QEvent *AEvent) override
+    {
+        const QEvent::Type T = AEvent->type();
+        if (T == QEvent::Show || T == QEvent::Move || T == QEvent::Resize)
+            Apply(static_cast<QWidget *>(AWatched));
+        return false;
+    }
+
+private:
+    void Apply(QWidget *AForm)
+    {
+        const QSize extra = FrameExtra(AForm);
+        const QSize client(qMax(0, FOuter.width() - extra.width()), qMax(0, FOuter.height() - extra.height()));
+        if (AForm->minimumSize() != client)
+            AForm->setMinimumSize(client);
+    }
+
+    QSize FOuter;
+};
+
 } // namespace
 
 const TScriptHostApi &ScriptHost()
@@ -261,14 +298,11 @@ int TModuleBase::DefaultLeft(int ALeft, int ATop)
 void TModuleBase::DoShow()
 {
     const int left = DefaultLeft(GetLeft(), GetTop());
-    if (!FMinOuterSize.isEmpty()) {
-        // The constraint is on the outer frame; Qt's is on the client area.
-        const QSize extra = FrameExtra(this);
-        setMinimumSize(qMax(0, FMinOuterSize.width() - extra.width()),
-                       qMax(0, FMinOuterSize.height() - extra.height()));
-    }
-    if (!FSaveFormInfo)
+    if (!FSaveFormInfo) {
         FSaveFormInfo = new TSaveFormInfo(this, left, 0, 480, 600);
+        if (!FMinOuterSize.isEmpty())
+            new TOuterMinimum(this, FMinOuterSize);
+    }
     if (GCore && GCore->GetView())
         GCore->GetView()->sp_SetToolBar(ToolBarMode::Module);
 }

@@ -1,15 +1,32 @@
 #!/usr/bin/env bash
-# The main window's placement on a real desktop: Xvfb with the openbox window
-# manager, which offscreen tests cannot show (their windows have no frames).
-# Starts a copy of the program folder with no "FormInfo.ini" and checks the
-# outer frame: at 0,0 and 1024 x 768 on a first start; moved, resized and
-# closed through the window manager, exactly there after each of three
-# restarts; maximized, maximized again after a restart.
-#   placement.sh PATH/TO/Kitebench
+# A window's placement on a real desktop: Xvfb (1600 x 1024) with the openbox
+# window manager, which offscreen tests cannot show (their windows have no
+# frames). Starts a copy of the program folder with no "FormInfo.ini" and
+# checks the outer frame: where it belongs on a first start (the main window
+# at 0,0, 1024 x 768; a module window at 1024,0, 480 x 600, beside it on a
+# screen this wide); moved, resized and closed through the window manager,
+# exactly there after each of three restarts; maximized, maximized again
+# after a restart.
+#   placement.sh PATH/TO/Kitebench                     the main window
+#   placement.sh PATH/TO/Kitebench OPENER MODULE CAPTION
+#                                   the window of module MODULE, titled
+#                                   CAPTION, opened by the program OPENER
 # With KB_SCREENSHOT_DIR set, pictures of the screen are saved there.
 set -u
-exe=${1:?usage: placement.sh PATH/TO/Kitebench}
+usage="usage: placement.sh PATH/TO/Kitebench [OPENER MODULE CAPTION]"
+exe=${1:?$usage}
+opener=${2:-}
 fail() { echo "FAIL: $*"; exit 1; }
+if [ -n "$opener" ]; then
+  module=${3:?$usage}
+  title=${4:?$usage}
+  first="1024 0 480 600"
+  target=(300 100 520 640)
+else
+  title=Kitebench
+  first="0 0 1024 768"
+  target=(213 147 901 611)
+fi
 # Every wait below ends when what it waits for happens; its limit only turns
 # a hang into a failure, stretched as the tests' own (KB_TEST_TIME_SCALE).
 hang=$((30 * ${KB_TEST_TIME_SCALE:-1}))
@@ -36,7 +53,12 @@ trap cleanup EXIT
 
 cp -a "$(dirname "$exe")" "$work/app"
 rm -f "$work/app/FormInfo.ini"
-app=$work/app/$(basename "$exe")
+if [ -n "$opener" ]; then
+  cp "$opener" "$work/app/"
+  app=("$work/app/$(basename "$opener")" "$module")
+else
+  app=("$work/app/$(basename "$exe")")
+fi
 ini=$work/app/FormInfo.ini
 
 Xvfb -displayfd 3 -screen 0 1600x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -75,12 +97,12 @@ settle() {
 }
 
 framed_window() {
-  win=$(xdotool search --onlyvisible --name '^Kitebench$' 2>/dev/null | head -1)
+  win=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
   [ -n "$win" ] && xprop -id "$win" _NET_FRAME_EXTENTS | grep -q =
 }
 
 start() {
-  "$app" >>"$work/app.log" 2>&1 &
+  "${app[@]}" >>"$work/app.log" 2>&1 &
   pid=$!
   pids+=($pid)
   win=""
@@ -94,7 +116,7 @@ stop() {
   sleep 0.3
   xdotool key --clearmodifiers alt+F4
   ended() { ! kill -0 "$pid" 2>/dev/null; }
-  until_true ended || fail "Kitebench did not end on Alt+F4"
+  until_true ended || fail "the program did not end on Alt+F4"
   [ -f "$ini" ] || fail "no FormInfo.ini after closing"
   echo "  stored: $(tr "\n" " " <"$ini")"
 }
@@ -104,15 +126,15 @@ stop() {
 at() { [ "$(frame)" = "$1" ]; }
 
 start
-until_true at "0 0 1024 768"
+until_true at "$first"
 got=$(frame)
 echo "first start: $got"
 shot first-start
-[ "$got" = "0 0 1024 768" ] || fail "first start put the frame at $got, not 0 0 1024 768"
+[ "$got" = "$first" ] || fail "first start put the frame at $got, not $first"
 
-xdotool windowmove "$win" 213 147
-xdotool windowsize "$win" 901 611
-resized() { read -r _ _ w h < <(frame); [ "$w" != 1024 ] && [ "$h" != 768 ]; }
+xdotool windowmove "$win" "${target[0]}" "${target[1]}"
+xdotool windowsize "$win" "${target[2]}" "${target[3]}"
+resized() { read -r _ _ w h < <(frame); read -r _ _ w0 h0 <<<"$first"; [ "$w" != "$w0" ] && [ "$h" != "$h0" ]; }
 until_true resized || fail "the window manager did not move the window"
 settle || fail "the window never settled after the move"
 moved=$(frame)
@@ -144,4 +166,18 @@ echo "after a maximized close: $(frame) $(xprop -id "$win" _NET_WM_STATE | sed '
 shot maximized-restart
 until_true maximized || fail "a window closed maximized came back unmaximized"
 stop
+
+if [ -n "$opener" ]; then
+  # Stored sizes below the minimum give the minimum outer size; one larger
+  # than the screen maximizes.
+  printf '[TfmModule]\nLeft=40\nTop=30\nWidth=100\nHeight=100\n' >"$ini"
+  start
+  until_true at "40 30 480 600"
+  [ "$(frame)" = "40 30 480 600" ] || fail "a stored 100 x 100 gave $(frame), not 40 30 480 600"
+  stop
+  printf '[TfmModule]\nLeft=40\nTop=30\nWidth=5000\nHeight=5000\n' >"$ini"
+  start
+  until_true maximized || fail "a stored 5000 x 5000 did not maximize"
+  stop
+fi
 echo "PASS"

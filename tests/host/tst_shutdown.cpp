@@ -19,6 +19,25 @@
 
 KB_WEB_ENGINE_SANITIZER_OPTIONS
 
+namespace {
+
+// Notes when a timer first fires, before any handler of its timeout runs.
+class TFiredFirst : public QObject
+{
+public:
+    explicit TFiredFirst(QTimer *ATimer) { ATimer->installEventFilter(this); }
+    bool Fired = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *AEvent) override
+    {
+        Fired |= AEvent->type() == QEvent::Timer;
+        return false;
+    }
+};
+
+} // namespace
+
 TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
 {
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
@@ -32,6 +51,12 @@ TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
     ASSERT_TRUE(form->frWeb->WebBrowserBeforeNavigate2(QStringLiteral("kb://a/b/Good")));
     ASSERT_TRUE(WaitFor([] { return TModule::Obj()->CurrentModule() != nullptr; }));
     QPointer<TModuleInterface> window = TModule::Obj()->CurrentModule();
+    // Whether the module window was gone before the close timer came to free
+    // its library (the library's unloading would delete a live one).
+    TFiredFirst timer(form->tmClose);
+    bool freedBeforeTheTimer = false;
+    QObject::connect(window, &QObject::destroyed, [&] { freedBeforeTheTimer = !timer.Fired; });
+
     ASSERT_TRUE(WaitFor([&] { return !form->frToolBarModule->isHidden(); }));
 
     // With changes in the editor the learner is asked first; Cancel keeps
@@ -87,6 +112,7 @@ TEST(ShutDownTest, CloseIsRefusedModulesCloseAndTheTimerFreesTheLibraryAndEnds)
     // The window freed itself before its library went; the "Main" that it
     // posted was dropped, so the panes kept module mode.
     EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(freedBeforeTheTimer);
     EXPECT_FALSE(TModule::Obj()->IsLoaded());
     EXPECT_FALSE(IsResident(QStringLiteral("Good")));
     EXPECT_FALSE(form->frToolBarModule->isHidden());
