@@ -65,13 +65,13 @@ public:
     QString GetLastCommand() const;
     QString LastCommand() const { return GetLastCommand(); }
 
+    // For tests only: the registered observers, the oldest at position 0.
     int Count() const;
     QObject *Observers(int Index) const;
 
+private:
     // Looks up the "rp_" handler of Code on Observer's class; -1 when none.
     static int FindHandler(const QObject *Observer, const QString &Code);
-
-private:
     void do_Notify(QObject *Observer, TValueList *APacket);
     void SetLastCommand(const QString &Code);
     QObject *ObserverAt(int Index) const;

@@ -33,13 +33,13 @@ public:
     // as large as its monitor; nothing when it has no form.
     void SaveInfo();
 
-    // The section: the form's class name as it was when this was made.
-    QString Section() const { return FSection; }
-
-    // GetExecPath() + "FormInfo.ini", or the file set below.
+    // GetExecPath() + "FormInfo.ini", or the file a test put in its place.
     static QString FileName();
-    // Puts another file in its place (tests); an empty name restores the
-    // default. Returns the name it replaces.
+
+    // For tests only: the section (the form's class name as it was when this
+    // was made), and another file in place of "FormInfo.ini"; an empty name
+    // restores it. SetFileName returns the name it replaces.
+    QString Section() const { return FSection; }
     static QString SetFileName(const QString &AFileName);
 
 protected:

@@ -2,7 +2,7 @@
 
 #include "foundation_export.h"
 #include "monitors.h"
-#include "valuelist.h"
+#include "rect.h"
 
 #include <QList>
 #include <cstdint>

@@ -1,5 +1,7 @@
 #include "valuelist.h"
 
+#include "inttext.h"
+
 #include <QLocale>
 #include <QStringDecoder>
 
@@ -12,81 +14,6 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
-
-namespace {
-
-QChar decimalSeparator()
-{
-    const QString dp = QLocale().decimalPoint();
-    return dp.isEmpty() ? QChar(u'.') : dp.at(0);
-}
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
-// Integer text: leading spaces, optional sign, decimal digits or hexadecimal
-// digits after "$" or "0x", nothing after. Decimal numbers must fit the type;
-// hexadecimal ones may use all of its bits (so $FFFFFFFF is -1 in 32 bits).
-template <typename T>
-bool parseInteger(const QString &s, T &out)
-{
-    using U = std::make_unsigned_t<T>;
-    qsizetype i = 0;
-    const qsizetype n = s.size();
-    while (i < n && s.at(i) == u' ')
-        ++i;
-    bool negative = false;
-    if (i < n && (s.at(i) == u'+' || s.at(i) == u'-')) {
-        negative = s.at(i) == u'-';
-        ++i;
-    }
-    bool hex = false;
-    if (i < n && s.at(i) == u'$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < n && s.at(i) == u'0' && (s.at(i + 1) == u'x' || s.at(i + 1) == u'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= n)
-        return false;
-    if (hex) {
-        U value = 0;
-        for (; i < n; ++i) {
-            const int d = hexDigit(s.at(i));
-            if (d < 0 || value > (std::numeric_limits<U>::max() >> 4))
-                return false;
-            value = U(value << 4) | U(d);
-        }
-        out = T(negative ? U(U(0) - value) : value);
-        return true;
-    }
-    // Accumulate as unsigned magnitude and check against the signed range.
-    const U limit = negative ? U(U(std::numeric_limits<T>::max()) + 1u) : U(std::numeric_limits<T>::max());
-    U value = 0;
-    for (; i < n; ++i) {
-        const char16_t c = s.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return false;
-        const U d = U(c - u'0');
-        if (value > (limit - d) / 10u)
-            return false;
-        value = U(value * 10u + d);
-    }
-    out = negative ? T(U(U(0) - value)) : T(value);
-    return true;
-}
-
-} // namespace
 
 void TValueList::CheckIndex(int Index) const
 {
@@ -230,10 +157,15 @@ void TValueList::SetCommaText(const QString &AText)
     }
 }
 
-bool TValueList::ParseInt32(const QString &S, int32_t &Out) { return parseInteger(S, Out); }
-bool TValueList::ParseInt64(const QString &S, int64_t &Out) { return parseInteger(S, Out); }
+namespace {
 
-bool TValueList::ParseFloat(const QString &S, double &Out)
+QChar decimalSeparator()
+{
+    const QString dp = QLocale().decimalPoint();
+    return dp.isEmpty() ? QChar(u'.') : dp.at(0);
+}
+
+bool ParseFloat(const QString &S, double &Out)
 {
     // Only spaces may surround the number; tabs and line breaks make it bad.
     qsizetype first = 0, last = S.size();
@@ -306,7 +238,7 @@ bool TValueList::ParseFloat(const QString &S, double &Out)
 }
 
 // General format with 15 significant digits.
-QString TValueList::FormatFloat(double Value)
+QString FormatFloat(double Value)
 {
     if (std::isnan(Value))
         return QStringLiteral("NAN");
@@ -361,6 +293,8 @@ QString TValueList::FormatFloat(double Value)
     }
     return out;
 }
+
+} // namespace
 
 int32_t TValueList::GetIntegers(const QString &Name) const
 {
@@ -498,14 +432,16 @@ void TValueList::LoadFromBuffer(const void *Data, int32_t DataSize)
     const auto *b = static_cast<const unsigned char *>(Data);
     const qsizetype n = DataSize;
     // A UTF-16 byte-order mark says so; anything else is UTF-8 (the ANSI code
-    // page of this platform), and the decoder drops a leading mark. A last odd
-    // byte of UTF-16 stays in the decoder's state and is dropped with it.
+    // page of this platform), and the decoder drops a leading mark. The block
+    // is the whole text, so the decoder keeps no state for bytes that never
+    // come: a character cut off at the end (a UTF-16 block's odd last byte
+    // too) reads as the replacement it gives a broken one inside the text.
     QStringConverter::Encoding encoding = QStringConverter::Utf8;
     if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE)
         encoding = QStringConverter::Utf16LE;
     else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF)
         encoding = QStringConverter::Utf16BE;
-    QStringDecoder decode(encoding);
+    QStringDecoder decode(encoding, QStringConverter::Flag::Stateless);
     const QString text = decode(QByteArrayView(reinterpret_cast<const char *>(b), n));
     SetText(text);
 }

@@ -1,20 +1,12 @@
 #pragma once
 
 #include "foundation_export.h"
+#include "rect.h"
 
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-
-struct TRect
-{
-    int32_t Left = 0;
-    int32_t Top = 0;
-    int32_t Right = 0;
-    int32_t Bottom = 0;
-    friend bool operator==(const TRect &, const TRect &) = default;
-};
 
 // The packet of the bus: an ordered list of "name=value" lines with
 // case-insensitive look-up by name and a text form in which every line is
@@ -70,12 +62,6 @@ public:
     // holds the text form in the system's ANSI code page, which is UTF-8 here.
     void SaveToBuffer(void *&Data, int32_t &DataSize) const;
     void LoadFromBuffer(const void *Data, int32_t DataSize);
-
-    // Text-form helpers shared with the typed views and their tests.
-    static bool ParseInt32(const QString &S, int32_t &Out);
-    static bool ParseInt64(const QString &S, int64_t &Out);
-    static bool ParseFloat(const QString &S, double &Out);
-    static QString FormatFloat(double Value);
 
 private:
     int32_t GetIntegers(const QString &Name) const;

@@ -2,6 +2,7 @@
 // factory that makes them for a module window.
 #include "controls.h"
 
+#include "inttext.h"
 #include "valuelist.h"
 
 #include <QKeyEvent>
@@ -390,7 +391,7 @@ QColor ParseColor(const QString &AText, const QColor &ADefault)
 int IntParam(const TValueList &L, const char *AName, int ADefault)
 {
     int32_t V = 0;
-    return L.Exists(QLatin1String(AName)) && TValueList::ParseInt32(L.Values(QLatin1String(AName)), V) ? V : ADefault;
+    return L.Exists(QLatin1String(AName)) && ParseInt32(L.Values(QLatin1String(AName)), V) ? V : ADefault;
 }
 
 } // namespace

@@ -6,11 +6,12 @@
 #include <QString>
 #include <functional>
 
-// Writes "[QX] " followed by AText, as one write, with nothing added after it.
+// Writes "[QX] " followed by AText, as one write, with nothing added after
+// it. The line goes to standard error with a single write(2), as a line of
+// its own, unless a test has put a sink in its place.
 FOUNDATION_EXPORT void DebugTrace(const QString &AText);
 
-// Where trace lines go. The default sink writes each one to standard error
-// with a single write(2), as a line of its own. Returns the sink it replaces; an empty function
-// restores the default.
+// For tests only: installs Sink to receive every trace line in place of
+// standard error (an empty one restores it) and returns the one it replaces.
 using TDebugTraceSink = std::function<void(const QString &Line)>;
 FOUNDATION_EXPORT TDebugTraceSink SetDebugTraceSink(TDebugTraceSink Sink);

@@ -1,8 +1,8 @@
 // Stands in for the platform's program-folder and ini-file routines; QSettings cannot keep the file as the system writes it (it rewrites it whole, sorted, with case-sensitive keys and its own escapes, and drops comments).
 #include "disk.h"
 
+#include "inttext.h"
 #include "strg.h"
-#include "valuelist.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -143,7 +143,7 @@ int32_t ReadIniInteger(const QString &FileName, const QString &Section, const QS
                 && value.back() == value.front())
                 value = value.mid(1, value.size() - 2);
             int32_t result = 0;
-            return TValueList::ParseInt32(value, result) ? result : Default;
+            return ParseInt32(value, result) ? result : Default;
         }
         return Default;
     } catch (...) {

@@ -34,12 +34,13 @@ public:
     // Frees this object's load, if it holds one.
     void Free();
 
-    // Whether the library at APath is in the process right now, whoever
-    // loaded it; loads nothing.
-    static bool IsResident(const QString &APath);
     // Keeps the library that holds the code at AAddress in the process for
     // the rest of its life, whatever frees it later.
     static void Pin(const void *AAddress);
+
+    // For tests only: whether the library at APath is in the process right
+    // now, whoever loaded it; loads nothing.
+    static bool IsResident(const QString &APath);
 
 private:
     QLibrary FLibrary;

@@ -345,3 +345,25 @@ TEST_F(ValueListTest, ByteBlocks)
     q.LoadFromBuffer(be, sizeof be);
     EXPECT_EQ(linesOf(q), QStringList({"B=2"}));
 }
+
+TEST_F(ValueListTest, ByteBlockCutInsideACharacterKeepsWhatTheDecoderMakesOfIt)
+{
+    // Every 2-, 3- and 4-byte sequence cut after each of its bytes: the cut
+    // end reads as the same bytes do inside the text, with a marker after them.
+    for (const QByteArray &whole : {QByteArray("\xC3\xA9"), QByteArray("\xE2\x82\xAC"), QByteArray("\xF0\x9F\x98\x80")}) {
+        for (qsizetype cut = 1; cut < whole.size(); ++cut) {
+            const QByteArray end = "A=" + whole.left(cut);
+            const QByteArray mid = end + "<tAv>";
+            TValueList atEnd, inside;
+            atEnd.LoadFromBuffer(end.constData(), int32_t(end.size()));
+            inside.LoadFromBuffer(mid.constData(), int32_t(mid.size()));
+            EXPECT_EQ(linesOf(atEnd), linesOf(inside)) << end.toHex().toStdString();
+            EXPECT_TRUE(atEnd.Values("A").startsWith(QChar::ReplacementCharacter)) << end.toHex().toStdString();
+        }
+    }
+    // The odd last byte of a UTF-16 block is half a character.
+    const char le[] = {'\xFF', '\xFE', 'A', 0, '=', 0, 'B'};
+    TValueList odd;
+    odd.LoadFromBuffer(le, sizeof le);
+    EXPECT_EQ(linesOf(odd), QStringList({QStringLiteral("A=") + QChar(QChar::ReplacementCharacter)}));
+}

@@ -1,3 +1,4 @@
+// Stands in for the runtime's trailing-delimiter routine, for any character; the program-folder routine ends its path with it. QDir has no such routine.
 #pragma once
 
 #include "foundation_export.h"

@@ -1,7 +1,0 @@
-#include "strg.h"
-
-void IncludeTrailingChar(QString &S, QChar C)
-{
-    if (S.isEmpty() || S.back() != C)
-        S += C;
-}
