@@ -1,8 +1,7 @@
 #include "application.h"
 
 #include "appexception.h"
-
-#include <unistd.h>
+#include "posixcalls.h"
 
 TApplication::TApplication(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -24,6 +23,6 @@ bool TApplication::notify(QObject *AReceiver, QEvent *AEvent)
 
 void PrepareWebEngineEnvironment()
 {
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    if (RunsAsSuperuser() && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }

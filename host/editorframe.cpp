@@ -5,20 +5,12 @@
 #include "valuelist.h"
 #include "view.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QStringDecoder>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 #include <Qsci/qscilexerjavascript.h>
-#include <cerrno>
-#include <optional>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 TfrEditor *GEditorFrame = nullptr;
 
@@ -35,11 +27,6 @@ QFont CodeFont(int APixels)
     font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(APixels * 72.0 / 96.0);
     return font;
-}
-
-EFileError::EFileError(const QString &AMessage)
-    : std::runtime_error(AMessage.toStdString())
-{
 }
 
 // ---------------------------------------------------------------------------
@@ -110,75 +97,9 @@ bool TEditorLines::Modified() const
     return FEditor->isModified();
 }
 
-namespace {
-
-// Only a regular file is read: a pipe would block the program until someone
-// writes to it, a device may never end. Opened without waiting, so that a
-// pipe put in the file's place after the test cannot block either.
-int OpenRegularFile(const QString &AFileName)
-{
-    const auto notAFile = [&] {
-        return EFileError(QStringLiteral("Cannot open \"%1\": it is not a regular file (a folder, a "
-                                         "device or a pipe).")
-                              .arg(AFileName));
-    };
-    const QFileInfo info(AFileName);
-    if (info.exists() && !info.isFile())
-        throw notAFile();
-    const int fd = ::open(QFile::encodeName(AFileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        throw EFileError(QStringLiteral("Cannot open \"%1\": %2")
-                             .arg(AFileName, QString::fromLocal8Bit(std::strerror(errno))));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw notAFile();
-    }
-    return fd;
-}
-
-// The text of a file's bytes: UTF-8 (a byte-order mark dropped), else the
-// Korean Windows code page. Nothing when it is neither, or holds a NUL, at
-// which the editor's text would end.
-std::optional<QString> DecodeText(const QByteArray &AData)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(AData);
-    if (!utf8.hasError() && !text.contains(QChar(0)))
-        return text;
-    // ICU's "cp949" is IBM's code page; Windows tools write Microsoft's.
-    QStringDecoder korean("windows-949", QStringDecoder::Flag::Stateless);
-    if (!korean.isValid())
-        return std::nullopt;
-    text = korean(AData);
-    if (korean.hasError() || text.contains(QChar(0)))
-        return std::nullopt;
-    return text;
-}
-
-} // namespace
-
 void TEditorLines::LoadFromFile(const QString &AFileName)
 {
-    QFile file;
-    if (!file.open(OpenRegularFile(AFileName), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        throw EFileError(QStringLiteral("Cannot open \"%1\": %2").arg(AFileName, file.errorString()));
-    if (file.size() > MaxFileSize)
-        throw EFileError(QStringLiteral("\"%1\" is too large to edit (%2 bytes).")
-                             .arg(AFileName)
-                             .arg(file.size()));
-    const QByteArray data = file.read(MaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        throw EFileError(QStringLiteral("Cannot read \"%1\": %2").arg(AFileName, file.errorString()));
-    if (data.size() > MaxFileSize)
-        throw EFileError(QStringLiteral("\"%1\" is too large to edit.").arg(AFileName));
-
-    // Decoding with replacement characters would lose the file's text on the
-    // next save; refuse a file that is not text in either encoding.
-    const std::optional<QString> text = DecodeText(data);
-    if (!text)
-        throw EFileError(QStringLiteral("\"%1\" is neither UTF-8 nor Korean (CP949) text.").arg(AFileName));
-    SetText(*text);
+    SetText(ReadScriptFile(AFileName));
 }
 
 void TEditorLines::SaveToFile(const QString &AFileName) const
@@ -188,24 +109,7 @@ void TEditorLines::SaveToFile(const QString &AFileName) const
         data += line.toUtf8();
         data += '\n';
     }
-    const auto failed = [&](const QFileDevice &AFile) {
-        return EFileError(QStringLiteral("Cannot write \"%1\": %2").arg(AFileName, AFile.errorString()));
-    };
-    QSaveFile file(AFileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        if (file.write(data) != data.size() || !file.commit())
-            throw failed(file);
-    } else {
-        // A file that the learner may write, in a folder that takes no new
-        // file (so no temporary file beside it), is written in place.
-        const QFileInfo info(AFileName);
-        if (!info.isFile() || !info.isWritable())
-            throw failed(file);
-        QFile direct(AFileName);
-        if (!direct.open(QIODevice::WriteOnly | QIODevice::Truncate) || direct.write(data) != data.size()
-            || !direct.flush())
-            throw failed(direct);
-    }
+    WriteScriptFile(AFileName, data);
     FEditor->setModified(false);
 }
 
@@ -331,8 +235,6 @@ TfrEditor::TfrEditor(QWidget *AOwner)
     SynJScriptSyn->setObjectName(QStringLiteral("SynJScriptSyn"));
     SynJScriptSyn->setDefaultFont(font);
     SynJScriptSyn->setFont(font, -1);
-    SynJScriptSyn->setDefaultPaper(Qt::white);
-    SynJScriptSyn->setPaper(Qt::white, -1);
     const QColor green(0, 128, 0), blue(0, 0, 255), maroon(128, 0, 0);
     for (int style : {QsciLexerCPP::Comment, QsciLexerCPP::CommentLine, QsciLexerCPP::CommentDoc,
                       QsciLexerCPP::CommentLineDoc, QsciLexerCPP::CommentDocKeyword,
@@ -344,7 +246,6 @@ TfrEditor::TfrEditor(QWidget *AOwner)
         SynJScriptSyn->setColor(maroon, style);
     moSrc->setUtf8(true);
     moSrc->setLexer(SynJScriptSyn);
-    moSrc->setEolMode(QsciScintilla::EolUnix);
 
     // Gutter: line numbers in a smaller face, with room to the right.
     moSrc->setMarginsFont(CodeFont(11));
@@ -352,20 +253,15 @@ TfrEditor::TfrEditor(QWidget *AOwner)
     moSrc->setMarginLineNumbers(0, true);
     moSrc->setMarginWidth(0, QStringLiteral("00000"));
     moSrc->setMarginWidth(1, 10);
-    moSrc->setMarginsBackgroundColor(QColor(0xf0, 0xf0, 0xf0));
-    moSrc->setMarginsForegroundColor(QColor(0x60, 0x60, 0x60));
 
+    // The learners' editor options and no others; everything else is the
+    // component's. Drag and drop of a selection, undo of a run of typing
+    // at once, and Tab and Shift+Tab on a selection are the component's
+    // own; End and Tab's lining up are TSourceEditor's.
     moSrc->setAutoIndent(true);
     moSrc->setIndentationsUseTabs(false);
-    moSrc->setTabWidth(4);
-    moSrc->setTabIndents(true);
     moSrc->setBackspaceUnindents(true);
     moSrc->SendScintilla(QsciScintilla::SCI_SETVIRTUALSPACEOPTIONS, QsciScintilla::SCVS_USERACCESSIBLE);
-    moSrc->setBraceMatching(QsciScintilla::SloppyBraceMatch);
-    // The horizontal scroll bar only when a line is wider than the editor.
-    moSrc->SendScintilla(QsciScintilla::SCI_SETSCROLLWIDTH, 1);
-    moSrc->SendScintilla(QsciScintilla::SCI_SETSCROLLWIDTHTRACKING, 1);
-    moSrc->setCaretLineVisible(false);
 
     FLines = TEditorLines(moSrc);
     FLines.SetText(InitialLines().join(QLatin1Char('\n')) + QLatin1Char('\n'));
@@ -392,4 +288,29 @@ void TfrEditor::rp_SetSourceCode(TValueList *AParams)
 void TfrEditor::rp_SetToolBar(TValueList *AParams)
 {
     setVisible(AParams->Values(PacketKey::Name) == ToolBarMode::Module);
+}
+
+bool TfrEditor::QuerySaveChanges()
+{
+    // One question at a time: a link followed again, or a close request,
+    // while it is open is dropped.
+    if (FAsking)
+        return false;
+    if (!FLines.Modified())
+        return true;
+    FAsking = true;
+    const auto done = qScopeGuard([this] { FAsking = false; });
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        window(), QStringLiteral("Kitebench"),
+        QStringLiteral("The program in the editor has changes that have not been saved.\n\n"
+                       "Save them first?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return OnSave && OnSave();
+    return answer == QMessageBox::Discard;
+}
+
+bool EditorMayBeReplaced()
+{
+    return !GEditorFrame || GEditorFrame->QuerySaveChanges();
 }

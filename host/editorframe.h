@@ -2,24 +2,16 @@
 
 #include "framebase.h"
 #include "kbhost_export.h"
+#include "scriptfile.h"
 
 #include <QFrame>
 #include <QString>
 #include <QStringList>
 #include <Qsci/qsciscintilla.h>
-#include <stdexcept>
+#include <functional>
 
 class QsciLexerJavaScript;
 class TValueList;
-
-// A text file that cannot be read or written; the message names the file
-// and says why.
-class KBHOST_EXPORT EFileError : public std::runtime_error
-{
-public:
-    explicit EFileError(const QString &AMessage);
-    QString Message() const { return QString::fromUtf8(what()); }
-};
 
 // The source editor: a QScintilla editor that also moves End to the last
 // non-blank character first and lets Tab line up under the next word of the
@@ -45,9 +37,6 @@ private:
 class KBHOST_EXPORT TEditorLines
 {
 public:
-    // Files larger than this are refused rather than loaded into the editor.
-    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
-
     explicit TEditorLines(QsciScintilla *AEditor) : FEditor(AEditor) {}
 
     int Count() const;
@@ -63,15 +52,11 @@ public:
     // Changed since the text was last loaded or saved.
     bool Modified() const;
 
-    // Reads a regular file as UTF-8 (a byte-order mark is skipped), else as
-    // CP949, the Korean Windows code page, replacing all lines. Throws
-    // EFileError and leaves the editor as it was when the file is not a
-    // regular file, cannot be read, is too large or is text in neither.
+    // Replaces all lines by the script file's text (ReadScriptFile). Throws
+    // EFileError and leaves the editor as it was when it cannot be read.
     void LoadFromFile(const QString &AFileName);
-    // Writes every line followed by a line feed, as UTF-8, replacing the file
-    // only once the whole text is written; in a folder that takes no new
-    // file, a writable file is written in place. Throws EFileError on
-    // failure.
+    // Writes every line followed by a line feed, as UTF-8 (WriteScriptFile).
+    // Throws EFileError on failure.
     void SaveToFile(const QString &AFileName) const;
 
     static QStringList SplitLines(const QString &AText);
@@ -99,6 +84,19 @@ public:
     // Visible exactly for "Module".
     Q_INVOKABLE void rp_SetToolBar(TValueList *AParams);
 
+    // Before the editor's text is replaced or the program ends: when the
+    // text has changed since it was last loaded or saved, asks whether to
+    // save it (Save, Discard, Cancel). True when the caller may go on: no
+    // changes, Discard, or Save and the file was written. Cancel, a save
+    // that was cancelled or failed, and a second request while the question
+    // is open give false, and nothing has changed.
+    bool QuerySaveChanges();
+
+    // Saves the text where the learner chooses (the File menu's Save); true
+    // when it was written. The main window, which holds the File menu, sets
+    // it; without it Save saves nothing.
+    std::function<bool()> OnSave;
+
     QsciLexerJavaScript *SynJScriptSyn = nullptr;
     TSourceEditor *moSrc = nullptr;
     QFrame *plClient = nullptr;
@@ -107,10 +105,14 @@ public:
 
 private:
     TEditorLines FLines{nullptr};
+    bool FAsking = false;
 };
 
 // The host's one editor frame; null until the main window has made it.
 extern KBHOST_EXPORT TfrEditor *GEditorFrame;
+
+// GEditorFrame's QuerySaveChanges; true while there is no editor.
+KBHOST_EXPORT bool EditorMayBeReplaced();
 
 // The editor's whole text: its lines joined with CR LF between them, none
 // after the last. Empty while there is no editor.

@@ -1,19 +1,10 @@
 #include "application.h"
 #include "mainform.h"
-#include "module.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-// The browser engine's bundled code frees some of its own objects with a
-// size other than the one they were made with; not ours to fix.
-extern "C" __attribute__((visibility("default"), used)) const char *__asan_default_options()
-{
-    return "new_delete_type_mismatch=0";
-}
-#endif
 
 int main(int argc, char **argv)
 {
-    TModule::Obj();
+    // The module loader already exists: the host library makes it as it
+    // loads, before the application object.
     PrepareWebEngineEnvironment();
     TApplication app(argc, argv);
     auto *mainForm = new TfmMain;

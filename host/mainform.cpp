@@ -2,6 +2,8 @@
 
 #include "caption.h"
 #include "core.h"
+#include "debugtrace.h"
+#include "disk.h"
 #include "editorframe.h"
 #include "messages.h"
 #include "module.h"
@@ -18,6 +20,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdint>
 
 TfmMain *fmMain = nullptr;
 
@@ -114,6 +117,9 @@ TfmMain::TfmMain(QWidget *AOwner)
 
     resize(1008, 730);
 
+    // The question before changes are given up offers the File menu's Save.
+    frEditor->OnSave = [this] { return frToolBarModule->SaveEditor(); };
+
     frEditor->setVisible(false);
     TCore::Obj()->Initialize();
     TCore::Obj()->View()->Add(this);
@@ -122,10 +128,26 @@ TfmMain::TfmMain(QWidget *AOwner)
 TfmMain::~TfmMain()
 {
     TCore::Obj()->View()->Remove(this);
-    // Its destructor writes the placement and reports no failure.
-    TSaveFormInfo *info = FSaveFormInfo;
-    FSaveFormInfo = nullptr;
-    delete info;
+    if (TSaveFormInfo *info = FSaveFormInfo) {
+        FSaveFormInfo = nullptr;
+        // Freeing it writes the placement; the ini routines report no
+        // failure, so what the file holds afterwards tells.
+        const QRect bounds = frameGeometry();
+        const QString file = TSaveFormInfo::FileName();
+        const QString section = info->Section();
+        bool written = false;
+        try {
+            delete info;
+            const auto stored = [&](const char *AKey) {
+                return ReadIniInteger(file, section, QString::fromLatin1(AKey), INT32_MIN);
+            };
+            written = stored("Left") == bounds.x() && stored("Top") == bounds.y()
+                      && stored("Width") != INT32_MIN && stored("Height") != INT32_MIN;
+        } catch (...) {
+        }
+        if (!written)
+            DebugTrace(QStringLiteral("TfmMain.Destroy - FreeAndNil(FSaveFormInfo)"));
+    }
     if (fmMain == this)
         fmMain = nullptr;
 }
@@ -177,7 +199,7 @@ void TfmMain::closeEvent(QCloseEvent *AEvent)
     AEvent->ignore();
     // Unsaved changes are saved or given up first; Cancel keeps the program
     // running. Once the shut-down has begun nothing is asked again.
-    if (!tmClose->isActive() && !EditorMayBeReplaced())
+    if (!tmClose->isActive() && !frEditor->QuerySaveChanges())
         return;
     TCore::Obj()->View()->sp_CloseModules();
     TCore::Obj()->Finalize();

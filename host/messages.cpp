@@ -7,6 +7,7 @@
 #include "valuelist.h"
 #include "view.h"
 
+#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
@@ -65,6 +66,19 @@ TfrMessages::~TfrMessages()
     TCore::Obj()->View()->Remove(this);
 }
 
+qsizetype TfrMessages::LineCount() const
+{
+    return FHoldsLines ? moMsg->lines() : 0;
+}
+
+QStringList TfrMessages::Lines() const
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    if (!FHoldsLines)
+        return {};
+    return moMsg->text().split(lineBreak);
+}
+
 void TfrMessages::ShowPane()
 {
     setVisible(true);
@@ -83,18 +97,18 @@ void TfrMessages::AddLine(const QString &ALine)
         const int first = int(moMsg->SendScintilla(QsciScintilla::SCI_GETFIRSTVISIBLELINE));
         const int shown = int(moMsg->SendScintilla(QsciScintilla::SCI_LINESONSCREEN));
         const int lastShown = int(moMsg->SendScintilla(QsciScintilla::SCI_VISIBLEFROMDOCLINE, long(last)));
-        FFollowing = FLines.isEmpty() || lastShown < first + qMax(1, shown);
+        FFollowing = !FHoldsLines || lastShown < first + qMax(1, shown);
         // What is done once for a batch of lines waits for the batch's end.
         FTidyPending = true;
         QTimer::singleShot(0, this, &TfrMessages::TidyAfterBatch);
     }
     moMsg->setReadOnly(false);
-    if (FLines.isEmpty())
+    if (!FHoldsLines)
         moMsg->setText(ALine);
     else
         moMsg->append(QLatin1Char('\n') + ALine);
     moMsg->setReadOnly(true);
-    FLines << ALine;
+    FHoldsLines = true;
 }
 
 void TfrMessages::TidyAfterBatch()
@@ -102,9 +116,9 @@ void TfrMessages::TidyAfterBatch()
     FTidyPending = false;
     // Wrapping costs time with every line and, after a drop, lays out the
     // whole pane again: a long pane is a flood, whose lines go unwrapped.
-    if (FLines.size() > KWrappedLines && moMsg->wrapMode() != QsciScintilla::WrapNone)
+    if (LineCount() > KWrappedLines && moMsg->wrapMode() != QsciScintilla::WrapNone)
         moMsg->setWrapMode(QsciScintilla::WrapNone);
-    if (FLines.size() > KKeptLines + KDropStep)
+    if (LineCount() > KKeptLines + KDropStep)
         DropOldLines();
     if (FFollowing)
         moMsg->ensureLineVisible(moMsg->lines() - 1);
@@ -115,19 +129,15 @@ void TfrMessages::DropOldLines()
     // The first line of a pane that has dropped lines says so; it is
     // replaced together with the lines dropped after it.
     const qsizetype First = FDropped > 0 ? 1 : 0;
-    const qsizetype Drop = FLines.size() - First - KKeptLines;
-    qsizetype Bytes = 0; // the editor counts positions in UTF-8 bytes
-    for (qsizetype I = 0; I < First + Drop; ++I)
-        Bytes += FLines[I].toUtf8().size() + 1;
+    const qsizetype Drop = LineCount() - First - KKeptLines;
+    const long Bytes = moMsg->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, long(First + Drop));
     FDropped += Drop;
     const QString Notice = QStringLiteral("... %1 earlier lines were dropped to keep the pane fast ...").arg(FDropped);
     moMsg->setReadOnly(false);
-    moMsg->SendScintilla(QsciScintilla::SCI_DELETERANGE, 0UL, long(Bytes));
+    moMsg->SendScintilla(QsciScintilla::SCI_DELETERANGE, 0UL, Bytes);
     const QByteArray NoticeLine = Notice.toUtf8() + '\n';
     moMsg->SendScintilla(QsciScintilla::SCI_INSERTTEXT, 0UL, NoticeLine.constData());
     moMsg->setReadOnly(true);
-    FLines.remove(0, First + Drop);
-    FLines.prepend(Notice);
 }
 
 void TfrMessages::rp_SetToolBar(TValueList *AParams)
@@ -161,7 +171,7 @@ void TfrMessages::rp_ClearErrorMessage(TValueList *)
     moMsg->clear();
     moMsg->setReadOnly(true);
     moMsg->setWrapMode(QsciScintilla::WrapWord);
-    FLines.clear();
+    FHoldsLines = false;
     FDropped = 0;
 }
 

@@ -26,7 +26,8 @@ public:
     Q_INVOKABLE void rp_ClearErrorMessage(TValueList *AParams);
     Q_INVOKABLE void rp_Message(TValueList *AParams);
 
-    QStringList Lines() const { return FLines; }
+    // The lines that the pane shows.
+    QStringList Lines() const;
 
     // The pane keeps this many of the newest lines, and drops the oldest
     // in steps of KDropStep beyond it, with a line at its top that says so.
@@ -44,8 +45,10 @@ private:
     void TidyAfterBatch();
     void DropOldLines();
 
-    // The lines as the pane holds them; the editor control only shows them.
-    QStringList FLines;
+    qsizetype LineCount() const;
+
+    // The control cannot tell an empty pane from one holding an empty line.
+    bool FHoldsLines = false;
     qsizetype FDropped = 0;
     bool FTidyPending = false;
     bool FFollowing = true; // the view follows the newest line in this batch

@@ -15,7 +15,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScopeGuard>
 
 namespace {
 
@@ -44,11 +43,6 @@ QFrame *MakeBar(QFrame *ABar, const QString &AName)
 }
 
 } // namespace
-
-bool EditorMayBeReplaced()
-{
-    return !fmMain || !fmMain->frToolBarModule || fmMain->frToolBarModule->QuerySaveChanges();
-}
 
 void ShowFileError(QWidget *AParent, const QString &AMessage)
 {
@@ -119,7 +113,7 @@ void TfrToolBarModule::btStopClick()
 
 void TfrToolBarModule::miOpenClick()
 {
-    if (!GEditorFrame || !QuerySaveChanges() || OpenDialog->exec() != QDialog::Accepted)
+    if (!GEditorFrame || !GEditorFrame->QuerySaveChanges() || OpenDialog->exec() != QDialog::Accepted)
         return;
     const QStringList files = OpenDialog->selectedFiles();
     if (files.isEmpty())
@@ -150,28 +144,6 @@ bool TfrToolBarModule::SaveEditor()
         ShowFileError(this, E.Message());
         return false;
     }
-}
-
-bool TfrToolBarModule::QuerySaveChanges()
-{
-    // One question at a time: a link followed again, or a close request,
-    // while it is open is dropped.
-    static bool asking = false;
-    if (asking)
-        return false;
-    if (!GEditorFrame || !GEditorFrame->Lines().Modified())
-        return true;
-    asking = true;
-    const auto done = qScopeGuard([] { asking = false; });
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        window(), QStringLiteral("Kitebench"),
-        QStringLiteral("The program in the editor has changes that have not been saved.\n\n"
-                       "Save them first?"),
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    bool goOn = answer == QMessageBox::Discard;
-    if (answer == QMessageBox::Save)
-        goOn = SaveEditor();
-    return goOn;
 }
 
 void TfrToolBarModule::rp_SetToolBar(TValueList *AParams)

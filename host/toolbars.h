@@ -28,7 +28,8 @@ public:
     // text. Does nothing while no module window is open.
     void btRunClick();
     void btStopClick();
-    // Open asks first when the editor holds changes (QuerySaveChanges).
+    // Open asks first when the editor holds changes (the editor's
+    // QuerySaveChanges).
     void miOpenClick();
     void miSaveClick();
 
@@ -36,14 +37,6 @@ public:
     // False when the dialog was cancelled or the file could not be written
     // (the error has been shown).
     bool SaveEditor();
-
-    // Before the editor's text is replaced or the program ends: when the
-    // text has changed since it was last loaded or saved, asks whether to
-    // save it (Save, Discard, Cancel). True when the caller may go on: no
-    // changes, Discard, or Save and the file was written. Cancel, a save
-    // that was cancelled or failed, and a second request while the question
-    // is open give false, and nothing has changed.
-    bool QuerySaveChanges();
 
     // The main window carries the File menu exactly for "Module".
     Q_INVOKABLE void rp_SetToolBar(TValueList *AParams);
@@ -73,9 +66,6 @@ public:
 
     TXiButton *btHome = nullptr;
 };
-
-// The main window's QuerySaveChanges; true while there is no main window.
-KBHOST_EXPORT bool EditorMayBeReplaced();
 
 // Shows a file error to the user; the editor has been left as it was.
 KBHOST_EXPORT void ShowFileError(QWidget *AParent, const QString &AMessage);

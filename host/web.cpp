@@ -7,10 +7,10 @@
 #include "module.h"
 #include "packetcodes.h"
 #include "params.h"
-#include "toolbars.h"
 #include "valuelist.h"
 #include "view.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
@@ -46,6 +46,21 @@ public:
         AJob->fail(QWebEngineUrlRequestJob::RequestDenied);
     }
 };
+
+// The file in "Samples" that a link's sample name names; its "\" are the
+// system's folder separators. Empty for no name, and for a name that would
+// leave the folder (an absolute path, "..", a NUL that would end the name
+// early), which is refused as a missing sample is.
+QString SamplePath(const QString &AName)
+{
+    QString name = AName;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (name.isEmpty() || name.contains(QChar(0)) || name.startsWith(QLatin1Char('/')))
+        return QString();
+    const QString samples = QDir::cleanPath(GetExecPath() + QStringLiteral("Samples")) + QLatin1Char('/');
+    const QString path = QDir::cleanPath(samples + name);
+    return path.startsWith(samples) ? path : QString();
+}
 
 void InstallLinkSchemeHandler()
 {
@@ -158,11 +173,10 @@ void TfrWeb::DispatchLink(const QString &AURL)
         const TParams params(AURL);
         TModule::Obj()->LoadModule(nullptr, params.GetString(4));
 
-        const QString sample = params.GetString(5);
-        const QString path = GetExecPath() + QStringLiteral("Samples/") + sample;
+        const QString path = SamplePath(params.GetString(5));
         if (!GEditorFrame)
             return;
-        if (!sample.isEmpty() && QFileInfo(path).isFile())
+        if (!path.isEmpty() && QFileInfo(path).isFile())
             GEditorFrame->Lines().LoadFromFile(path);
         else
             GEditorFrame->Lines().Clear();

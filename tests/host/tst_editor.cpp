@@ -51,8 +51,48 @@ TEST(EditorFrameTest, StartsWithTheTenLinesAndRegistersAsTheEditor)
     EXPECT_EQ(editor.SynJScriptSyn->color(QsciLexerCPP::CommentLine), QColor(0, 128, 0));
     EXPECT_EQ(editor.SynJScriptSyn->color(QsciLexerCPP::Keyword), QColor(0, 0, 255));
     EXPECT_EQ(editor.SynJScriptSyn->color(QsciLexerCPP::DoubleQuotedString), QColor(128, 0, 0));
-    EXPECT_TRUE(editor.moSrc->autoIndent());
-    EXPECT_FALSE(editor.moSrc->indentationsUseTabs());
+}
+
+TEST(EditorFrameTest, HasItsListedOptionsAndTheComponentsDefaultsForEverythingElse)
+{
+    TfrEditor editor;
+    TSourceEditor *ed = editor.moSrc;
+    // Auto-indent, Tab as spaces, backspace unindents, the caret past the
+    // end of a line.
+    EXPECT_TRUE(ed->autoIndent());
+    EXPECT_FALSE(ed->indentationsUseTabs());
+    EXPECT_TRUE(ed->backspaceUnindents());
+    EXPECT_EQ(ed->SendScintilla(QsciScintilla::SCI_GETVIRTUALSPACEOPTIONS),
+              long(QsciScintilla::SCVS_USERACCESSIBLE));
+
+    const QsciScintilla plain;
+    EXPECT_EQ(ed->tabWidth(), plain.tabWidth());
+    EXPECT_EQ(ed->braceMatching(), plain.braceMatching());
+    EXPECT_EQ(ed->tabIndents(), plain.tabIndents());
+    EXPECT_EQ(ed->wrapMode(), plain.wrapMode());
+    EXPECT_EQ(ed->eolMode(), plain.eolMode());
+    for (const int message : {QsciScintilla::SCI_GETSCROLLWIDTH, QsciScintilla::SCI_GETSCROLLWIDTHTRACKING,
+                              QsciScintilla::SCI_GETCARETLINEVISIBLE, QsciScintilla::SCI_GETINDENTATIONGUIDES,
+                              QsciScintilla::SCI_GETVIEWWS, QsciScintilla::SCI_GETEDGEMODE})
+        EXPECT_EQ(ed->SendScintilla(message), const_cast<QsciScintilla &>(plain).SendScintilla(message))
+            << message;
+    // The gutter's colours too, and the highlighter's beyond its three.
+    for (const int message : {QsciScintilla::SCI_STYLEGETBACK, QsciScintilla::SCI_STYLEGETFORE})
+        EXPECT_EQ(ed->SendScintilla(message, QsciScintilla::STYLE_LINENUMBER),
+                  const_cast<QsciScintilla &>(plain).SendScintilla(message, QsciScintilla::STYLE_LINENUMBER))
+            << message;
+    const QsciLexerJavaScript stock;
+    const QList<int> listed{QsciLexerCPP::Comment, QsciLexerCPP::CommentLine, QsciLexerCPP::CommentDoc,
+                            QsciLexerCPP::CommentLineDoc, QsciLexerCPP::CommentDocKeyword,
+                            QsciLexerCPP::CommentDocKeywordError, QsciLexerCPP::Keyword,
+                            QsciLexerCPP::DoubleQuotedString, QsciLexerCPP::SingleQuotedString,
+                            QsciLexerCPP::UnclosedString, QsciLexerCPP::RawString};
+    for (int style = 0; style < 128; ++style) {
+        EXPECT_EQ(editor.SynJScriptSyn->paper(style), stock.paper(style)) << style;
+        if (!listed.contains(style)) {
+            EXPECT_EQ(editor.SynJScriptSyn->color(style), stock.color(style)) << style;
+        }
+    }
 }
 
 TEST(EditorFrameTest, LinesTextJoinsWithCrLfAndSplitsAtAnyLineBreak)
@@ -167,7 +207,7 @@ TEST(EditorFrameTest, BadFilesRaiseAndLeaveTheEditorAsItWas)
     {
         QFile f(huge);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(f.resize(TEditorLines::MaxFileSize + 1));
+        ASSERT_TRUE(f.resize(KMaxScriptFileSize + 1));
     }
     EXPECT_THROW(lines.LoadFromFile(huge), EFileError);
     EXPECT_EQ(lines.Text(), QStringLiteral("keep\r\nme"));

@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -36,7 +37,7 @@ public:
     Sample(const QString &AName, const QByteArray &AData)
         : FPath(GetExecPath() + QStringLiteral("Samples/") + AName)
     {
-        QDir().mkpath(GetExecPath() + QStringLiteral("Samples"));
+        QDir().mkpath(QFileInfo(FPath).absolutePath());
         QFile f(FPath);
         if (f.open(QIODevice::WriteOnly))
             f.write(AData);
@@ -197,6 +198,50 @@ TEST_F(MainFormTest, ModeTable)
     }
 }
 
+TEST_F(MainFormTest, PanesStandInTheirOrderFromTopToBottom)
+{
+    SendToolBar(QStringLiteral("Module"));
+    HostView()->sp_Message(QStringLiteral("note"));
+    ASSERT_TRUE(WaitFor([&] { return !Form->frMessages->isHidden(); }));
+    // Shown beside the rest only here, to see where they stand.
+    Form->frToolBarMain->show();
+    Form->frCaption->show();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+    const QList<QWidget *> order{Form->Menu(),   Form->frToolBarMain, Form->frToolBarModule, Form->frCaption,
+                                 Form->frEditor, Form->Splitter,      Form->frMessages};
+    const auto area = [&](QWidget *AWidget) {
+        // What shows of the bar is its contents; it reaches into both panes.
+        const QRect r = AWidget == Form->Splitter ? AWidget->contentsRect() : AWidget->rect();
+        return r.translated(AWidget->mapTo(Form, QPoint(0, 0)));
+    };
+    EXPECT_EQ(area(order.first()).top(), 0);
+    for (int i = 1; i < order.size(); ++i) {
+        EXPECT_FALSE(area(order[i]).isEmpty()) << i;
+        EXPECT_EQ(area(order[i]).top(), area(order[i - 1]).bottom() + 1) << i;
+    }
+    EXPECT_EQ(area(order.last()).bottom(), Form->height() - 1);
+}
+
+TEST_F(MainFormTest, APlacementThatCannotBeWrittenOnDestructionIsTraced)
+{
+    const QString line = QStringLiteral("[QX] TfmMain.Destroy - FreeAndNil(FSaveFormInfo)");
+    {
+        TraceCapture trace;
+        delete Form;
+        Form = nullptr;
+        EXPECT_FALSE(trace.lines().contains(line));
+    }
+    // No folder to hold the file.
+    TSaveFormInfo::SetFileName(FDir.filePath(QStringLiteral("missing/FormInfo.ini")));
+    Form = new TfmMain;
+    Form->show();
+    TraceCapture trace;
+    delete Form;
+    Form = nullptr;
+    EXPECT_TRUE(trace.lines().contains(line)) << trace.lines().join(u'|').toStdString();
+}
+
 TEST_F(MainFormTest, OnlyLinksHoldingTheSchemeAreCancelled)
 {
     TfrWeb *web = Form->frWeb;
@@ -248,6 +293,36 @@ TEST_F(MainFormTest, LinkWithoutSampleOrModuleEmptiesTheEditor)
     }
     // kb://a/b names no module: lib.so was tried, nothing is held.
     EXPECT_FALSE(TModule::Obj()->IsLoaded());
+    EXPECT_TRUE(Exceptions.isEmpty());
+}
+
+TEST_F(MainFormTest, SampleNamesReachSubfoldersOfSamplesButNeverLeaveIt)
+{
+    const auto removeSub = qScopeGuard([] { QDir().rmdir(GetExecPath() + QStringLiteral("Samples/sub")); });
+    const Sample inner(QStringLiteral("sub/x.js"), "inner();\n");
+    const Sample top(QStringLiteral("x.js"), "top();\n");
+    const QString outside = GetExecPath() + QStringLiteral("x.js");
+    {
+        QFile f(outside);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("outside();\n");
+    }
+    const auto removeOutside = qScopeGuard([&] { QFile::remove(outside); });
+
+    // The "\" of a sample name is a folder separator.
+    GEditorFrame->Lines().SetText(QStringLiteral("old text"));
+    Follow(QStringLiteral("kb://a/b/DoesNotExist/sub%5Cx.js"));
+    EXPECT_EQ(GEditorFrame->Lines().Text(), QStringLiteral("inner();"));
+
+    // Out of the folder, a folder, and a NUL that would cut the name short:
+    // refused as a missing sample is.
+    for (const QString &name : {QStringLiteral("..\\x.js"), QStringLiteral("\\etc\\passwd"), QStringLiteral("sub\\"),
+                                QStringLiteral("sub\\..\\..\\x.js"), QStringLiteral("x.js%00.txt")}) {
+        SCOPED_TRACE(name.toStdString());
+        GEditorFrame->Lines().SetText(QStringLiteral("old text"));
+        Follow(QStringLiteral("kb://a/b/DoesNotExist/") + name);
+        EXPECT_EQ(GEditorFrame->Lines().Count(), 0);
+    }
     EXPECT_TRUE(Exceptions.isEmpty());
 }
 
