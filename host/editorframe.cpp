@@ -5,10 +5,13 @@
 #include "valuelist.h"
 #include "view.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <Qsci/qscilexerjavascript.h>
 
@@ -119,6 +122,11 @@ void TEditorLines::SaveToFile(const QString &AFileName) const
 TSourceEditor::TSourceEditor(QWidget *AParent)
     : QsciScintilla(AParent)
 {
+    // Dragging the scroll bar shows, beside the pointer, the number of the
+    // line that comes to the top.
+    connect(verticalScrollBar(), &QScrollBar::sliderMoved, this, [this](int AValue) {
+        QToolTip::showText(QCursor::pos(), tr("Line %1").arg(AValue + 1), verticalScrollBar());
+    });
 }
 
 bool TSourceEditor::EnhancedEnd(bool AExtend)

@@ -5,8 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <sys/stat.h>
 #include <Qsci/qscilexerjavascript.h>
 #include <gtest/gtest.h>
@@ -93,6 +95,23 @@ TEST(EditorFrameTest, HasItsListedOptionsAndTheComponentsDefaultsForEverythingEl
             EXPECT_EQ(editor.SynJScriptSyn->color(style), stock.color(style)) << style;
         }
     }
+}
+
+TEST(EditorFrameTest, DraggingTheScrollBarShowsTheTopLine)
+{
+    TfrEditor editor;
+    editor.resize(400, 200);
+    editor.show();
+    QStringList many;
+    for (int i = 0; i < 200; ++i)
+        many << QString::number(i);
+    editor.Lines().SetText(many.join(u'\n'));
+    QScrollBar *bar = editor.moSrc->verticalScrollBar();
+    bar->setSliderDown(true);
+    bar->setSliderPosition(41);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Line 42"));
+    bar->setSliderDown(false);
 }
 
 TEST(EditorFrameTest, LinesTextJoinsWithCrLfAndSplitsAtAnyLineBreak)
