@@ -10,6 +10,7 @@
 #include <climits>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -161,11 +162,26 @@ TSaveFormInfo::~TSaveFormInfo()
     }
 }
 
-void TSaveFormInfo::SaveInfo()
+bool TSaveFormInfo::Free(TSaveFormInfo *&AInfo)
+{
+    TSaveFormInfo *info = std::exchange(AInfo, nullptr);
+    if (!info)
+        return true;
+    bool written = false;
+    try {
+        written = info->SaveInfo();
+    } catch (const std::exception &) {
+    }
+    info->FForm = nullptr; // written once: the destructor has nothing left to write
+    delete info;
+    return written;
+}
+
+bool TSaveFormInfo::SaveInfo()
 {
     QWidget *form = FForm.data();
     if (!form)
-        return;
+        return true;
     const QRect bounds = form->frameGeometry();
     int width = bounds.width();
     int height = bounds.height();
@@ -177,8 +193,10 @@ void TSaveFormInfo::SaveInfo()
         height = qMax(height, m.Bottom - m.Top);
     }
     const QString file = FileName();
-    WriteIniInteger(file, FSection, QStringLiteral("Left"), bounds.x());
-    WriteIniInteger(file, FSection, QStringLiteral("Top"), bounds.y());
-    WriteIniInteger(file, FSection, QStringLiteral("Width"), width);
-    WriteIniInteger(file, FSection, QStringLiteral("Height"), height);
+    // Every key is tried, whichever fails.
+    bool written = WriteIniInteger(file, FSection, QStringLiteral("Left"), bounds.x());
+    written &= WriteIniInteger(file, FSection, QStringLiteral("Top"), bounds.y());
+    written &= WriteIniInteger(file, FSection, QStringLiteral("Width"), width);
+    written &= WriteIniInteger(file, FSection, QStringLiteral("Height"), height);
+    return written;
 }

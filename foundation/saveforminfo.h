@@ -30,8 +30,14 @@ public:
     ~TSaveFormInfo() override;
 
     // Writes the form's current outer bounds, a maximized form's at least
-    // as large as its monitor; nothing when it has no form.
-    void SaveInfo();
+    // as large as its monitor; nothing when it has no form. False when the
+    // file could not be written (a folder that takes no file, a full disk).
+    bool SaveInfo();
+
+    // Frees AInfo and sets it to nullptr, writing the placement as freeing
+    // always does; false when that write failed. For an owner that reports
+    // the failure, which the destructor cannot.
+    static bool Free(TSaveFormInfo *&AInfo);
 
     // GetExecPath() + "FormInfo.ini", or the file a test put in its place.
     static QString FileName();

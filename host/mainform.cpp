@@ -3,7 +3,6 @@
 #include "caption.h"
 #include "core.h"
 #include "debugtrace.h"
-#include "disk.h"
 #include "editorframe.h"
 #include "messages.h"
 #include "module.h"
@@ -20,7 +19,6 @@
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstdint>
 
 TfmMain *fmMain = nullptr;
 
@@ -128,26 +126,10 @@ TfmMain::TfmMain(QWidget *AOwner)
 TfmMain::~TfmMain()
 {
     TCore::Obj()->View()->Remove(this);
-    if (TSaveFormInfo *info = FSaveFormInfo) {
-        FSaveFormInfo = nullptr;
-        // Freeing it writes the placement; the ini routines report no
-        // failure, so what the file holds afterwards tells.
-        const QRect bounds = frameGeometry();
-        const QString file = TSaveFormInfo::FileName();
-        const QString section = info->Section();
-        bool written = false;
-        try {
-            delete info;
-            const auto stored = [&](const char *AKey) {
-                return ReadIniInteger(file, section, QString::fromLatin1(AKey), INT32_MIN);
-            };
-            written = stored("Left") == bounds.x() && stored("Top") == bounds.y()
-                      && stored("Width") != INT32_MIN && stored("Height") != INT32_MIN;
-        } catch (...) {
-        }
-        if (!written)
-            DebugTrace(QStringLiteral("TfmMain.Destroy - FreeAndNil(FSaveFormInfo)"));
-    }
+    // Freeing the placement memory writes the placement; a write that fails
+    // is traced, and destruction goes on.
+    if (!TSaveFormInfo::Free(FSaveFormInfo))
+        DebugTrace(QStringLiteral("TfmMain.Destroy - FreeAndNil(FSaveFormInfo)"));
     if (fmMain == this)
         fmMain = nullptr;
 }

@@ -151,20 +151,20 @@ int32_t ReadIniInteger(const QString &FileName, const QString &Section, const QS
     }
 }
 
-void WriteIniInteger(const QString &FileName, const QString &Section, const QString &Key,
+bool WriteIniInteger(const QString &FileName, const QString &Section, const QString &Key,
                      int32_t Value)
 {
     try {
         if (!validName(Section, true) || !validName(Key, false))
-            return;
+            return false;
         std::lock_guard lock(iniMutex());
         QStringList lines;
         const LoadResult loaded = loadLines(FileName, lines);
         // A file we cannot read, or may not write, keeps what it holds.
         if (loaded == LoadResult::Unreadable)
-            return;
+            return false;
         if (loaded == LoadResult::Loaded && !QFileInfo(FileName).isWritable())
-            return;
+            return false;
 
         const QString line = Key + u'=' + QString::number(Value);
         int end = -1;
@@ -193,19 +193,17 @@ void WriteIniInteger(const QString &FileName, const QString &Section, const QStr
 
         const QByteArray data = lines.join(u'\n').toUtf8() + '\n';
         QSaveFile file(FileName);
-        if (file.open(QIODevice::WriteOnly)) {
-            file.write(data);
-            file.commit();
-            return;
-        }
+        if (file.open(QIODevice::WriteOnly))
+            return file.write(data) == data.size() && file.commit();
         // The folder takes no new file to replace it with; a file that is
         // there and writable is written in place instead.
         if (loaded == LoadResult::Loaded) {
             QFile direct(FileName);
-            if (direct.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                direct.write(data);
+            return direct.open(QIODevice::WriteOnly | QIODevice::Truncate) && direct.write(data) == data.size()
+                   && direct.flush();
         }
     } catch (...) {
-        // Reports nothing: the file keeps its old values.
+        // The file keeps its old values.
     }
+    return false;
 }

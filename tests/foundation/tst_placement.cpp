@@ -237,19 +237,19 @@ TEST_F(PlacementTest, IniFailuresGiveDefaultsAndLoseNothing)
     // A folder in the file's place cannot be read or written.
     ASSERT_TRUE(QDir(dir.path()).mkdir("FormInfo.ini"));
     EXPECT_EQ(ReadIniInteger(ini, "TfmMain", "Left", 4), 4);
-    WriteIniInteger(ini, "TfmMain", "Left", 1);
+    EXPECT_FALSE(WriteIniInteger(ini, "TfmMain", "Left", 1));
     EXPECT_TRUE(QFileInfo(ini).isDir());
 
     // A folder that does not exist.
     const QString nowhere = dir.filePath("missing/FormInfo.ini");
-    WriteIniInteger(nowhere, "TfmMain", "Left", 1);
+    EXPECT_FALSE(WriteIniInteger(nowhere, "TfmMain", "Left", 1));
     EXPECT_FALSE(QFile::exists(nowhere));
     EXPECT_EQ(ReadIniInteger(nowhere, "TfmMain", "Left", 2), 2);
 
     // Names that would break the file's lines are refused.
     const QString other = dir.filePath("other.ini");
     writeAll(other, "[A]\nKey=1\n");
-    WriteIniInteger(other, "A]\n[B", "Key", 2);
+    EXPECT_FALSE(WriteIniInteger(other, "A]\n[B", "Key", 2));
     WriteIniInteger(other, "A", "Key=3\nX", 4);
     WriteIniInteger(other, "", "Key", 5);
     EXPECT_EQ(readAll(other), "[A]\nKey=1\n");
@@ -259,7 +259,7 @@ TEST_F(PlacementTest, IniFailuresGiveDefaultsAndLoseNothing)
     const QString junk = dir.filePath("junk.ini");
     writeAll(junk, QByteArray("\xff\xfe\x00[\x01=\n]]]\n=\n[=", 14));
     EXPECT_EQ(ReadIniInteger(junk, "TfmMain", "Left", 6), 6);
-    WriteIniInteger(junk, "TfmMain", "Left", 11);
+    EXPECT_TRUE(WriteIniInteger(junk, "TfmMain", "Left", 11));
     EXPECT_EQ(ReadIniInteger(junk, "TfmMain", "Left", 6), 11);
 }
 
