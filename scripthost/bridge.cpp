@@ -1,16 +1,11 @@
-// The road between a run's worker thread and the user-interface thread.
+// The worker's end of the road to the user-interface thread.
 #include "bridge.h"
 
-#include <QColor>
 #include <QCoreApplication>
-#include <QPoint>
-#include <QRect>
-#include <QSize>
 
 namespace {
 
-// Posted to the host when its queue of UI calls gets work.
-class TDrainEvent : public QEvent
+class TRunEvent : public QEvent
 {
 public:
     static QEvent::Type Kind()
@@ -18,106 +13,82 @@ public:
         static const auto T = QEvent::Type(QEvent::registerEventType());
         return T;
     }
-    explicit TDrainEvent(std::weak_ptr<TRunState> AState) : QEvent(Kind()), State(std::move(AState)) {}
+    TRunEvent(TRunEventKind AWhat, std::weak_ptr<TRunState> AState)
+        : QEvent(Kind()), What(AWhat), State(std::move(AState))
+    {
+    }
+    TRunEventKind What;
     std::weak_ptr<TRunState> State;
 };
 
 } // namespace
 
-QEvent::Type DrainEventType() { return TDrainEvent::Kind(); }
-QEvent *MakeDrainEvent(const std::shared_ptr<TRunState> &AState) { return new TDrainEvent(AState); }
-std::shared_ptr<TRunState> DrainEventState(QEvent *AEvent)
+QEvent::Type RunEventType() { return TRunEvent::Kind(); }
+QEvent *MakeRunEvent(TRunEventKind AKind, const std::shared_ptr<TRunState> &AState)
 {
-    return static_cast<TDrainEvent *>(AEvent)->State.lock();
+    return new TRunEvent(AKind, AState);
+}
+TRunEventKind RunEventKind(QEvent *AEvent) { return static_cast<TRunEvent *>(AEvent)->What; }
+std::shared_ptr<TRunState> RunEventState(QEvent *AEvent)
+{
+    return static_cast<TRunEvent *>(AEvent)->State.lock();
 }
 
-bool TUiBridge::Queue(std::function<void()> AOp, bool AReport, bool AAlways)
+bool TUiBridge::Queue(TUiOp AOp, bool AAlways)
 {
     std::unique_lock L(S->Lock);
-    if (S->Detached)
+    if (S->Phase() == TRunPhase::Detached)
         return false;
     if (!AAlways) {
         // A full queue holds the writer back: a program that floods the UI
         // thread with calls or lines waits for it instead of outrunning it.
-        if (S->Ops.size() >= KQueueHigh || (AReport && S->QueuedReports >= KReportsHigh))
+        if (S->Ops.size() >= KQueueHigh || (AOp.Report && S->QueuedReports >= KReportsHigh)) {
+            S->Waiting = TRunState::TWait::Room;
             S->Wake.wait(L, [this] {
-                return (S->Ops.size() < KQueueLow && S->QueuedReports < KReportsLow) || S->Cancel || S->Detached;
+                return (S->Ops.size() < KQueueLow && S->QueuedReports < KReportsLow) || S->Interrupting();
             });
-        if (S->Cancel)
+            S->Waiting = TRunState::TWait::Nothing;
+        }
+        if (S->Interrupting()) {
+            S->DroppedReports += AOp.Report;
             return false;
+        }
     }
-    if (S->Detached)
-        return false;
-    S->Ops.push_back({std::move(AOp), AReport});
-    S->QueuedReports += AReport;
-    if (!S->OpsPosted) {
-        S->OpsPosted = true;
-        QCoreApplication::postEvent(S->PostTarget, new TDrainEvent(S));
+    S->QueuedReports += AOp.Report;
+    ++S->Unfinished;
+    S->Ops.push_back(std::move(AOp));
+    if (!S->DrainPosted) {
+        S->DrainPosted = true;
+        QCoreApplication::postEvent(S->PostTarget, MakeRunEvent(TRunEventKind::Drain, S));
     }
     return true;
+}
+
+bool TUiBridge::Call(std::function<void()> AOp, const std::shared_ptr<TUiResult> &AResult)
+{
+    return Queue({std::move(AOp), AResult, false}) && Await(*AResult);
 }
 
 bool TUiBridge::Await(const TUiResult &AResult)
 {
     std::unique_lock L(S->Lock);
-    S->Wake.wait(L, [&] { return AResult.Done || S->Cancel || S->Detached || S->OutOfMemory; });
+    S->Waiting = TRunState::TWait::Result;
+    S->Wake.wait(L, [&] { return AResult.Done || S->Interrupting(); });
+    S->Waiting = TRunState::TWait::Nothing;
     return AResult.Done;
 }
 
 void TUiBridge::Flush()
 {
     auto R = std::make_shared<TUiResult>();
-    auto State = S;
-    if (Queue([State, R] { Complete(*State, *R); }, false, true))
+    if (Queue({[] {}, R, false}, true))
         Await(*R);
 }
 
-bool IsObjectPointer(QMetaType AType)
+void TUiBridge::Notify(TRunEventKind AKind)
 {
-    return AType.flags().testFlag(QMetaType::PointerToQObject);
-}
-
-void FinishResult(TRunState &S, QVariant AValue, TUiResult &R)
-{
-    const QMetaType T = AValue.metaType();
-    if (IsObjectPointer(T)) {
-        QObject *O = *static_cast<QObject *const *>(AValue.constData());
-        R.IsObject = true;
-        R.ObjectId = S.AddObject(O);
-        return;
-    }
-    switch (T.id()) {
-    case QMetaType::QColor:
-        R.Value = AValue.value<QColor>().name();
-        return;
-    case QMetaType::QPoint:
-    case QMetaType::QPointF: {
-        const QPointF P = AValue.toPointF();
-        R.Value = QVariantMap{{"x", P.x()}, {"y", P.y()}};
-        return;
-    }
-    case QMetaType::QSize: {
-        const QSize Z = AValue.toSize();
-        R.Value = QVariantMap{{"Width", Z.width()}, {"Height", Z.height()}};
-        return;
-    }
-    case QMetaType::QRect: {
-        const QRect Q = AValue.toRect();
-        R.Value = QVariantMap{{"Left", Q.left()}, {"Top", Q.top()},
-                              {"Right", Q.left() + Q.width()}, {"Bottom", Q.top() + Q.height()}};
-        return;
-    }
-    default:
-        break;
-    }
-    if (T.flags().testFlag(QMetaType::IsEnumeration))
-        AValue.convert(QMetaType::fromType<int>());
-    R.Value = std::move(AValue);
-}
-
-void Complete(TRunState &S, TUiResult &R)
-{
-    std::lock_guard L(S.Lock);
-    R.Done = true;
-    S.Wake.notify_all();
+    // Under the lock: a run is detached only under it, before its host goes.
+    std::lock_guard L(S->Lock);
+    if (S->Phase() != TRunPhase::Detached)
+        QCoreApplication::postEvent(S->PostTarget, MakeRunEvent(AKind, S));
 }

@@ -1,54 +1,41 @@
 #pragma once
 
-// The road between a run's worker thread and the user-interface thread: the
-// worker queues calls and waits for their results; the UI thread carries
-// them out in order when the drain event reaches the host.
+// The worker's end of the road to the user-interface thread: the worker
+// queues calls and waits for their results; the UI thread carries them out
+// in order when the drain event reaches the host (uidrain.h).
 #include "runstate.h"
 
 #include <QEvent>
-#include <QVariant>
 #include <memory>
 
-// The outcome of one call carried out on the user-interface thread.
-struct TUiResult
-{
-    bool Done = false;
-    QVariant Value;
-    int ObjectId = -1; // the result is this object
-    bool IsObject = false;
-    QString Error;
-};
+// Events the worker posts to the host.
+enum class TRunEventKind { Drain, ShutdownBegins };
 
-// The worker's end of the road.
 class TUiBridge
 {
 public:
     explicit TUiBridge(std::shared_ptr<TRunState> AState) : S(std::move(AState)) {}
 
-    // Queues AOp, waiting while the queue is full. AReport marks one of the
-    // program's messages, which have their own, lower limit and are dropped
-    // by Stop. AAlways: even after Stop (an error report must not be lost).
-    // False: the call was dropped.
-    bool Queue(std::function<void()> AOp, bool AReport = false, bool AAlways = false);
-    // Waits until the UI thread has finished AResult. False: the run is
-    // being stopped (its interruption follows) and there is no result.
-    bool Await(const TUiResult &AResult);
+    // Queues AOp, waiting while the queue is full. AAlways: even while the
+    // run is being stopped, and without waiting for room (the engine's own
+    // reports, and what it does before shutdown()). False: the call was
+    // dropped; a dropped message is counted.
+    bool Queue(TUiOp AOp, bool AAlways = false);
+    // Queues a call whose result the worker waits for, and waits. False:
+    // the run is being stopped (its interruption follows), no result.
+    bool Call(std::function<void()> AOp, const std::shared_ptr<TUiResult> &AResult);
     // Waits until everything queued so far has been carried out.
     void Flush();
+    // Tells the host AKind, unless the run is detached.
+    void Notify(TRunEventKind AKind);
 
 private:
+    bool Await(const TUiResult &AResult);
+
     std::shared_ptr<TRunState> S;
 };
 
-// The UI thread's end: the drain event that tells the host a run has work.
-QEvent::Type DrainEventType();
-QEvent *MakeDrainEvent(const std::shared_ptr<TRunState> &AState);
-std::shared_ptr<TRunState> DrainEventState(QEvent *AEvent);
-
-// On the UI thread: stores a value read from an object in R as one the
-// worker can take over safely (objects become ids, a few Qt types plain
-// values), and marks R finished.
-void FinishResult(TRunState &S, QVariant AValue, TUiResult &R);
-void Complete(TRunState &S, TUiResult &R);
-
-bool IsObjectPointer(QMetaType AType);
+QEvent::Type RunEventType();
+QEvent *MakeRunEvent(TRunEventKind AKind, const std::shared_ptr<TRunState> &AState);
+TRunEventKind RunEventKind(QEvent *AEvent);
+std::shared_ptr<TRunState> RunEventState(QEvent *AEvent);

@@ -120,6 +120,22 @@ QStringList ProgramLines(const QString &ACode)
     return ACode.split(LineBreak);
 }
 
+QStringList ErrorTrace(const QJSValue &AError)
+{
+    // The engine writes each frame as "function@file:line".
+    QStringList Trace;
+    const QString Stack = AError.isError() ? AError.property(QStringLiteral("stack")).toString() : QString();
+    for (const QString &Frame : Stack.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype At = Frame.indexOf(QLatin1Char('@'));
+        const qsizetype Colon = Frame.lastIndexOf(QLatin1Char(':'));
+        if (At < 0 || Colon <= At)
+            continue;
+        Trace << Frame.left(At) + QLatin1Char(':') + Frame.mid(Colon + 1) + QStringLiteral(":-1:")
+                     + Frame.mid(At + 1, Colon - At - 1);
+    }
+    return Trace;
+}
+
 TErrorReport ReportOn(int ALine, const QString &AMessage, const QStringList &ALines)
 {
     return {ALine, AMessage, ALine >= 1 && ALine <= ALines.size() ? ALines[ALine - 1] : QString()};

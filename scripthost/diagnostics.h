@@ -26,5 +26,9 @@ QStringList ProgramLines(const QString &ACode);
 TErrorReport DiagnoseError(const QJSValue &AError, const QStringList &ATrace, const QStringList &ALines,
                            bool AWholeProgram);
 
+// The stack of AError, thrown out of a function the engine called, as the
+// frames evaluate() gives; empty for a thrown value that is not an error.
+QStringList ErrorTrace(const QJSValue &AError);
+
 // A report that the engine makes itself, on ALine (or -1).
 TErrorReport ReportOn(int ALine, const QString &AMessage, const QStringList &ALines);

@@ -3,17 +3,29 @@
 
 #include <QString>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 // Often enough that a program doubling a string cannot get far past the
 // limit between two looks.
 constexpr auto KPeriod = std::chrono::milliseconds(10);
+
+// The resident set from the text of statm: its second field, in pages.
+qint64 ResidentFrom(const char *AText)
+{
+    char *End = nullptr;
+    std::strtoll(AText, &End, 10);
+    const long long Pages = std::strtoll(End, nullptr, 10);
+    return Pages > 0 ? Pages * sysconf(_SC_PAGESIZE) : 0;
+}
 } // namespace
 
 TMemoryWatch::TMemoryWatch(std::function<void()> AOnExceeded) : FOnExceeded(std::move(AOnExceeded))
 {
-    FBase = ResidentBytes();
+    FStatm = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    FBase = Resident();
     FThread = std::thread([this] { Watch(); });
 }
 
@@ -25,14 +37,26 @@ TMemoryWatch::~TMemoryWatch()
         FWake.notify_all();
     }
     FThread.join();
+    if (FStatm >= 0)
+        ::close(FStatm);
 }
 
 void TMemoryWatch::Rebase()
 {
-    const qint64 Now = ResidentBytes();
+    const qint64 Now = Resident();
     std::lock_guard L(FLock);
     FBase = Now;
     FArmed = true;
+}
+
+void TMemoryWatch::Resume()
+{
+    FResting.store(false);
+    FRuns.fetch_add(1);
+    if (FAsleep.exchange(false)) {
+        std::lock_guard L(FLock);
+        FWake.notify_all();
+    }
 }
 
 qint64 TMemoryWatch::Limit()
@@ -44,26 +68,49 @@ qint64 TMemoryWatch::Limit()
 
 qint64 TMemoryWatch::ResidentBytes()
 {
-    // The second field of statm is the resident set, in pages.
     FILE *F = std::fopen("/proc/self/statm", "r");
     if (!F)
         return 0;
-    long long Size = 0, Resident = 0;
-    const bool Read = std::fscanf(F, "%lld %lld", &Size, &Resident) == 2;
+    char Text[128] = {};
+    const size_t N = std::fread(Text, 1, sizeof Text - 1, F);
     std::fclose(F);
-    return Read ? Resident * sysconf(_SC_PAGESIZE) : 0;
+    return N > 0 ? ResidentFrom(Text) : 0;
+}
+
+qint64 TMemoryWatch::Resident()
+{
+    if (FStatm < 0)
+        return ResidentBytes();
+    char Text[128] = {};
+    const ssize_t N = ::pread(FStatm, Text, sizeof Text - 1, 0);
+    return N > 0 ? ResidentFrom(Text) : 0;
 }
 
 void TMemoryWatch::Watch()
 {
     const qint64 Limit = TMemoryWatch::Limit();
+    quint64 SeenRuns = FRuns.load();
     std::unique_lock L(FLock);
-    while (!FWake.wait_for(L, KPeriod, [this] { return FEnd; })) {
+    while (!FEnd) {
+        FWake.wait_for(L, KPeriod, [this] { return FEnd; });
+        if (FEnd)
+            break;
+        const quint64 Runs = FRuns.load();
+        if (FResting.load() && Runs == SeenRuns) {
+            // Nothing ran since the last look: sleep until the program runs.
+            FAsleep = true;
+            // Looked at again: a Resume before FAsleep was set did not wake us.
+            if (FResting.load() && FRuns.load() == SeenRuns)
+                FWake.wait(L, [this] { return FEnd || !FAsleep.load(); });
+            FAsleep = false;
+            continue;
+        }
+        SeenRuns = Runs;
         if (!FArmed)
             continue;
         const qint64 Base = FBase;
         L.unlock();
-        const qint64 Now = ResidentBytes();
+        const qint64 Now = Resident();
         L.lock();
         if (FArmed && Base == FBase && Now > Base + Limit) {
             FArmed = false;

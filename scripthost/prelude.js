@@ -160,6 +160,7 @@
     });
   }
   return {
+    rep: K.rep,
     wrap: wrap,
     functions: functions,
     define: def,

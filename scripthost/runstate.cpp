@@ -1,7 +1,63 @@
-// The run's shared state: its objects by id, and the ways a run is stopped.
+// The run's shared state: its phase, and its objects by id.
 #include "runstate.h"
 
 #include <QJSEngine>
+
+bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
+{
+    std::deque<TUiOp> Dropped;
+    std::lock_guard L(Lock);
+    const bool Entered = EnterLocked(APhase, AReason);
+    if (Entered && APhase == TRunPhase::Detached) {
+        // Nothing queued reaches the UI thread any more.
+        Dropped.swap(Ops);
+        QueuedReports = 0;
+        Unfinished = 0;
+    }
+    return Entered;
+}
+
+bool TRunState::EnterLocked(TRunPhase APhase, TStopReason AReason)
+{
+    const TRunPhase From = FPhase.load();
+    bool Allowed = false;
+    switch (APhase) {
+    case TRunPhase::SetUp:
+        break;
+    case TRunPhase::Running:
+        Allowed = From == TRunPhase::SetUp;
+        break;
+    case TRunPhase::Stopping:
+        // Stop and the memory watch interrupt the program; once shutdown()
+        // runs, only the memory watch and the give-up time cut it short.
+        Allowed = From == TRunPhase::Running
+                  || (From == TRunPhase::InShutdown
+                      && (AReason == TStopReason::Memory || AReason == TStopReason::GivenUp));
+        break;
+    case TRunPhase::InShutdown:
+        Allowed = From == TRunPhase::Running || From == TRunPhase::Stopping;
+        break;
+    case TRunPhase::Ended:
+        Allowed = From != TRunPhase::Ended && From != TRunPhase::Detached;
+        break;
+    case TRunPhase::Detached:
+        Allowed = From != TRunPhase::Detached;
+        break;
+    }
+    if (!Allowed)
+        return false;
+    FPhase = APhase;
+    if (AReason != TStopReason::None && (APhase == TRunPhase::Stopping || FReason.load() == TStopReason::None))
+        FReason = AReason;
+    if (Engine) {
+        if (APhase == TRunPhase::Stopping || APhase == TRunPhase::Detached)
+            Engine->setInterrupted(true);
+        else if (APhase == TRunPhase::InShutdown)
+            Engine->setInterrupted(false); // shutdown() runs even after Stop
+    }
+    Wake.notify_all();
+    return true;
+}
 
 int TRunState::AddObject(QObject *AObject, const QString &AName)
 {
@@ -35,47 +91,4 @@ bool TRunState::Describe(int AId, const QMetaObject *&AMeta, QString &AName)
     AMeta = Objects[size_t(AId)].Meta;
     AName = Objects[size_t(AId)].Name;
     return true;
-}
-
-void TRunState::RequestStop()
-{
-    std::lock_guard L(Lock);
-    if (InShutdown)
-        return; // shutdown() runs to its end or its time limit
-    Cancel = true;
-    StoppedByUser = true;
-    if (Engine)
-        Engine->setInterrupted(true);
-    // Stop ends the run at once: lines of a flood still waiting for the pane
-    // would keep it filling for a long while. Calls to objects stay.
-    if (QueuedReports > 0) {
-        std::erase_if(Ops, [](const TUiOp &AOp) { return AOp.Report; });
-        QueuedReports = 0;
-    }
-    Wake.notify_all();
-}
-
-void TRunState::StopForMemory()
-{
-    std::lock_guard L(Lock);
-    OutOfMemory = true;
-    if (Engine)
-        Engine->setInterrupted(true);
-    Wake.notify_all();
-}
-
-void TRunState::Detach()
-{
-    std::deque<TUiOp> Dropped;
-    {
-        std::lock_guard L(Lock);
-        Detached = true;
-        Cancel = true;
-        if (Engine)
-            Engine->setInterrupted(true);
-        Dropped.swap(Ops);
-        QueuedReports = 0;
-        Wake.notify_all();
-    }
-    // Dropped calls are freed outside the lock: they may hold shared state.
 }

@@ -2,30 +2,64 @@
 
 // What one run shares between its worker thread and the user-interface
 // thread: the set-up, the objects the script may use, the queue of calls
-// waiting for the UI thread, and the flags that stop the run.
+// waiting for the UI thread, and the run's phase.
+//
+// A run's phases, each entered only through TRunState::Enter:
+//
+//   SetUp --start--> Running --Stop / memory--> Stopping
+//                      |                          |
+//                      +--end / error--+----------+
+//                                      v
+//                                 InShutdown --give-up time--> Stopping (shutdown() cut short)
+//                                      |
+//                                      v
+//                                    Ended
+//
+// Detached (the window is going, or the run was given up) may follow any
+// phase; nothing of the run reaches the UI thread after it.
 
 #include <QList>
 #include <QObject>
 #include <QPair>
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 struct ICore;
 class QJSEngine;
+class TFreshReads;
 class TPinBoard;
 
+enum class TRunPhase { SetUp, Running, Stopping, InShutdown, Ended, Detached };
+
+// Why a run left Running. The first reason given stays.
+enum class TStopReason { None, Finished, Error, User, Memory, GivenUp };
+
+// The outcome of one call carried out on the user-interface thread.
+struct TUiResult
+{
+    bool Done = false;
+    QVariant Value;
+    int ObjectId = -1; // the result is this object
+    bool IsObject = false;
+    QString Error;
+};
+
 // A call waiting for the UI thread. The program's messages are marked, so
-// that the queue can bound them on their own and Stop can drop them.
+// that the queue can bound them on their own. A call whose result the
+// worker waits for carries it; the UI thread marks it done after the call.
 struct TUiOp
 {
     std::function<void()> Run;
+    std::shared_ptr<TUiResult> Result;
     bool Report = false;
 };
 
@@ -49,28 +83,42 @@ public:
     std::vector<QObject *> OwnedInstances; // made for AddGlobalFunctions; freed on the UI thread
     ICore *Core = nullptr;
     QPointer<TPinBoard> Pins;
-    QObject *PostTarget = nullptr; // the host; alive while Detached is false
+    QObject *PostTarget = nullptr; // the host; alive until the run is detached
+    TFreshReads *Reads = nullptr;  // UI thread only: made when the run starts, freed when it ends
 
     std::mutex Lock;
-    // The worker waits here for UI results, time, stop and queue room.
-    std::condition_variable Wake;
     std::vector<TScriptObject> Objects;
-    std::deque<TUiOp> Ops;
-    size_t QueuedReports = 0; // of Ops, the program's messages
-    bool OpsPosted = false;
-    bool InShutdown = false;
     QJSEngine *Engine = nullptr;
-    QString PendingError; // raised by a queued call; thrown at the script's next call
 
-    // Stop asked for; the program is being interrupted (cleared for shutdown()).
-    std::atomic<bool> Cancel{false};
-    // The window is going: nothing more may reach the UI thread.
-    std::atomic<bool> Detached{false};
-    // The learner pressed Stop (not an error, not the program's own end).
-    std::atomic<bool> StoppedByUser{false};
-    // The program took more memory than a run may; it is being interrupted.
-    std::atomic<bool> OutOfMemory{false};
+    // The queue of calls for the UI thread, and what the worker waits for.
+    enum class TWait { Nothing, Result, Room, Time };
+    std::condition_variable Wake; // the worker's; notified only for what it waits for
+    TWait Waiting = TWait::Nothing;
+    std::deque<TUiOp> Ops;
+    size_t QueuedReports = 0;  // of Ops, the program's messages
+    size_t Unfinished = 0;     // calls queued and not yet carried out
+    size_t DroppedReports = 0; // messages refused once the run was stopping
+    bool DrainPosted = false;
+    QString PendingError; // raised by a queued write; thrown at the script's next call
     std::atomic<bool> HasPendingError{false};
+
+    // Reads of properties with a change signal, kept while nothing changed
+    // them: by object id, the property's index and its value.
+    std::unordered_map<int, std::unordered_map<int, QVariant>> Fresh;
+
+    TRunPhase Phase() const { return FPhase.load(); }
+    TStopReason Reason() const { return FReason.load(); }
+    // Neither running nor in shutdown(): the program is being interrupted or is gone.
+    bool Interrupting() const
+    {
+        const TRunPhase P = FPhase.load();
+        return P == TRunPhase::Stopping || P == TRunPhase::Detached;
+    }
+
+    // The one place a run changes phase. Takes Lock. Interrupts the engine
+    // when the phase is Stopping or Detached, and wakes the worker. False
+    // when the change is not allowed from the present phase.
+    bool Enter(TRunPhase APhase, TStopReason AReason = TStopReason::None);
 
     // Registers AObject (once) and returns its id; -1 for null. Any thread.
     int AddObject(QObject *AObject, const QString &AName = {});
@@ -79,12 +127,11 @@ public:
     // Any thread: the class and name recorded for an id.
     bool Describe(int AId, const QMetaObject *&AMeta, QString &AName);
 
-    // Interrupts the program (not shutdown()). UI thread.
-    void RequestStop();
-    // Interrupts the program because it took too much memory. Any thread.
-    void StopForMemory();
-    // Ends everything at once; nothing reaches the UI any more. UI thread.
-    void Detach();
+private:
+    bool EnterLocked(TRunPhase APhase, TStopReason AReason);
+
+    std::atomic<TRunPhase> FPhase{TRunPhase::SetUp};
+    std::atomic<TStopReason> FReason{TStopReason::None};
 };
 
 // The limits of the queue of calls waiting for the UI thread: the writer
@@ -95,3 +142,8 @@ constexpr size_t KQueueHigh = 20000;
 constexpr size_t KQueueLow = 10000;
 constexpr size_t KReportsHigh = 1000;
 constexpr size_t KReportsLow = 500;
+
+// How long a stopped run may take to end, its shutdown() included, before
+// it is given up; and how long shutdown() may take after a program that
+// ended by itself.
+constexpr int KGiveUpMs = 2000;

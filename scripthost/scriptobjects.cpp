@@ -2,6 +2,8 @@
 // calls, with the checks that turn a learner's slip into a clear error.
 #include "scriptobjects.h"
 
+#include "freshreads.h"
+
 #include <QJSEngine>
 #include <QMetaMethod>
 #include <QMetaProperty>
@@ -16,52 +18,9 @@ QString ExceptionText(const std::exception &E)
 
 const QString KObjectFailed = QStringLiteral("the object failed");
 
-bool IsNumberType(QMetaType AType)
-{
-    switch (AType.id()) {
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
-    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
-    case QMetaType::Double: case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QString Shown(const QJSValue &AValue)
 {
     return AValue.isString() ? QLatin1Char('"') + AValue.toString() + QLatin1Char('"') : AValue.toString();
-}
-
-// On the UI thread: the storage that a call or write needs for one argument.
-struct TArgSlot
-{
-    QVariant Value;
-    QObject *Object = nullptr;
-    void *Data = nullptr;
-};
-
-void Prepare(TRunState &S, const QMetaType &AType, const QVariant &AValue, int AObjectId, bool AIsObject,
-             TArgSlot &Slot)
-{
-    if (AIsObject) {
-        QObject *O = S.ObjectAt(AObjectId);
-        // Only an object of the class that the parameter names is passed.
-        if (O && AType.metaObject() && !O->metaObject()->inherits(AType.metaObject()))
-            O = nullptr;
-        Slot.Object = O;
-        Slot.Data = &Slot.Object;
-        return;
-    }
-    if (AType == QMetaType::fromType<QVariant>()) {
-        Slot.Value = AValue;
-        Slot.Data = &Slot.Value;
-        return;
-    }
-    Slot.Value = AValue;
-    if (Slot.Value.metaType() != AType && !Slot.Value.convert(AType))
-        Slot.Value = QVariant(AType); // what cannot be converted arrives as the type's empty value
-    Slot.Data = Slot.Value.data();
 }
 
 } // namespace
@@ -102,24 +61,7 @@ QJSValue TScriptObjects::Result(const TUiResult &AResult)
     }
     if (AResult.IsObject)
         return AResult.ObjectId < 0 ? QJSValue(QJSValue::NullValue) : Wrap(AResult.ObjectId);
-    if (!AResult.Value.isValid())
-        return {};
-    return FEngine->toScriptValue(AResult.Value);
-}
-
-TScriptObjects::TArg TScriptObjects::ToArg(const QJSValue &AValue, QMetaType AType)
-{
-    TArg A;
-    A.Type = AType;
-    if (IsObjectPointer(AType)) {
-        A.IsObject = true;
-        A.ObjectId = AValue.isObject() ? FIdOf.call({AValue}).toInt() : -1;
-        return A;
-    }
-    if (AType == QMetaType::fromType<QJSValue>()) // values of this engine stay here
-        return A;
-    A.Value = AValue.toVariant();
-    return A;
+    return ValueToScript(FEngine, AResult.Value);
 }
 
 bool TScriptObjects::CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
@@ -156,22 +98,28 @@ QJSValue TScriptObjects::Get(int AId, int AProp)
 {
     if (ThrowPending())
         return {};
+    if (QVariant Kept; TakeFresh(*S, AId, AProp, Kept))
+        return ValueToScript(FEngine, Kept);
     auto R = std::make_shared<TUiResult>();
     auto State = S;
-    if (!FBridge.Queue([State, R, AId, AProp] {
-            if (QObject *O = State->ObjectAt(AId)) {
-                try {
-                    FinishResult(*State, O->metaObject()->property(AProp).read(O), *R);
-                } catch (const std::exception &E) {
-                    R->Error = ExceptionText(E);
-                } catch (...) {
-                    R->Error = KObjectFailed;
-                }
+    const bool Done = FBridge.Call(
+        [State, R, AId, AProp] {
+            QObject *O = State->ObjectAt(AId);
+            if (!O)
+                return;
+            try {
+                const QMetaProperty P = O->metaObject()->property(AProp);
+                ResultFromQt(*State, P.read(O), *R);
+                if (!R->IsObject && State->Reads)
+                    State->Reads->Keep(O, AId, P, R->Value);
+            } catch (const std::exception &E) {
+                R->Error = ExceptionText(E);
+            } catch (...) {
+                R->Error = KObjectFailed;
             }
-            Complete(*State, *R);
-        }))
-        return {};
-    return FBridge.Await(*R) ? Result(*R) : QJSValue();
+        },
+        R);
+    return Done ? Result(*R) : QJSValue();
 }
 
 void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
@@ -185,20 +133,18 @@ void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
     const QMetaProperty P = M->property(AProp);
     if (!CheckNumber(AValue, P.metaType(), Name + QLatin1Char('.') + QString::fromLatin1(P.name())))
         return;
-    TArg A = ToArg(AValue, P.metaType());
+    TScriptArg A = ArgFromScript(AValue, P.metaType(), FIdOf);
     auto State = S;
     // Writes are queued without waiting, for speed; one that fails is
     // thrown at the program's next call, or reported when the run ends.
-    FBridge.Queue([State, AId, AProp, A = std::move(A)] {
+    FBridge.Queue({[State, AId, AProp, A = std::move(A)] {
         QObject *O = State->ObjectAt(AId);
         if (!O)
             return;
         QString Error;
         try {
-            const QMetaProperty P = O->metaObject()->property(AProp);
             TArgSlot Slot;
-            Prepare(*State, A.Type, A.Value, A.ObjectId, A.IsObject, Slot);
-            P.write(O, A.IsObject ? QVariant(A.Type, &Slot.Object) : Slot.Value);
+            O->metaObject()->property(AProp).write(O, PropertyValue(*State, A, Slot));
         } catch (const std::exception &E) {
             Error = ExceptionText(E);
         } catch (...) {
@@ -209,7 +155,7 @@ void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
             State->PendingError = Error;
             State->HasPendingError = true;
         }
-    });
+    }, nullptr, false});
 }
 
 int TScriptObjects::MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc)
@@ -260,10 +206,10 @@ QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AAr
         if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown)
             || !CheckObject(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown))
             return {};
-    std::vector<TArg> Args;
+    std::vector<TScriptArg> Args;
     for (int I = 0; I < M.parameterCount(); ++I)
-        Args.push_back(I < Argc ? ToArg(AArgs.property(quint32(I)), M.parameterMetaType(I))
-                                : TArg{M.parameterMetaType(I), {}, -1, IsObjectPointer(M.parameterMetaType(I))});
+        Args.push_back(I < Argc ? ArgFromScript(AArgs.property(quint32(I)), M.parameterMetaType(I), FIdOf)
+                                : MissingArg(M.parameterMetaType(I)));
     const bool Void = M.returnMetaType().id() == QMetaType::Void || !M.returnMetaType().isValid();
     // Every call waits for its end, so that one that fails is reported on
     // the line that made it, even the program's last.
@@ -286,23 +232,20 @@ QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AAr
                     }
                 }
                 for (size_t I = 0; I < Args.size() && I < 10; ++I) {
-                    Prepare(*State, Args[I].Type, Args[I].Value, Args[I].ObjectId, Args[I].IsObject, Slots[I + 1]);
+                    ArgToQt(*State, Args[I], Slots[I + 1]);
                     Argv[I + 1] = Slots[I + 1].Data;
                 }
                 QMetaObject::metacall(O, QMetaObject::InvokeMetaMethod, Index, Argv);
                 if (!Void)
-                    FinishResult(*State, std::move(Ret), *R);
+                    ResultFromQt(*State, std::move(Ret), *R);
             } catch (const std::exception &E) {
                 R->Error = ExceptionText(E);
             } catch (...) {
                 R->Error = KObjectFailed;
             }
         }
-        Complete(*State, *R);
     };
-    if (!FBridge.Queue(std::move(Op)))
-        return {};
-    return FBridge.Await(*R) ? Result(*R) : QJSValue();
+    return FBridge.Call(std::move(Op), R) ? Result(*R) : QJSValue();
 }
 
 QJSValue TScriptObjects::Wrap(int AId)

@@ -4,6 +4,7 @@
 // its properties and methods, and the reads, writes and calls that those
 // wrappers make, checked on the worker and carried out on the UI thread.
 #include "bridge.h"
+#include "values.h"
 
 #include <QHash>
 #include <QJSValue>
@@ -30,17 +31,8 @@ public:
     bool ThrowPending();
 
 private:
-    // A parameter, converted on the worker, finished on the UI thread.
-    struct TArg
-    {
-        QMetaType Type;
-        QVariant Value;
-        int ObjectId = -1;
-        bool IsObject = false;
-    };
     // Throws the call's error into the script, or turns its result into a value.
     QJSValue Result(const TUiResult &AResult);
-    TArg ToArg(const QJSValue &AValue, QMetaType AType);
     // False, with a TypeError thrown, when a number is wanted and AValue is none.
     bool CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
     // False, with a TypeError thrown, when an object of the parameter's class

@@ -11,9 +11,9 @@
 
 #include <QFile>
 #include <QJSEngine>
+#include <QJSManagedValue>
 #include <QMetaMethod>
 #include <malloc.h>
-#include <thread>
 
 namespace {
 
@@ -34,7 +34,9 @@ TScriptRun::TScriptRun(std::shared_ptr<TRunState> AState)
 
 TScriptRun::~TScriptRun()
 {
+    FRepeaters = QJSValue();
     FPrelude = QJSValue();
+    FGlobal = QJSValue();
     FObjects.Release();
     {
         std::lock_guard L(S->Lock);
@@ -52,11 +54,12 @@ void TScriptRun::Exec()
     {
         std::lock_guard L(S->Lock);
         S->Engine = FEngine;
-        if (S->Cancel)
+        if (S->Interrupting())
             FEngine->setInterrupted(true);
     }
+    FGlobal = FEngine->globalObject();
     auto State = S;
-    FMemory = std::make_unique<TMemoryWatch>([State] { State->StopForMemory(); });
+    FMemory = std::make_unique<TMemoryWatch>([State] { State->Enter(TRunPhase::Stopping, TStopReason::Memory); });
     if (InstallPrelude() && Evaluate(S->Code, KProgramFile) && !Ending()) {
         if (!IsCallable("setup") || CallGlobal("setup"))
             MainLoop();
@@ -64,11 +67,12 @@ void TScriptRun::Exec()
     CheckEnd();
     RunShutdown();
     FMemory.reset();
+    S->Enter(TRunPhase::Ended);
 }
 
 bool TScriptRun::Ending() const
 {
-    return FEndRun || S->Cancel.load() || S->OutOfMemory.load();
+    return FEndRun || S->Interrupting();
 }
 
 bool TScriptRun::InstallPrelude()
@@ -76,8 +80,9 @@ bool TScriptRun::InstallPrelude()
     QJSValue Fn = FEngine->evaluate(PreludeText(), KPreludeFile);
     if (!Fn.isCallable())
         return false;
-    FPrelude = Fn.callWithInstance(FEngine->globalObject(), {FEngine->newQObject(this)});
+    FPrelude = Fn.callWithInstance(FGlobal, {FEngine->newQObject(this)});
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    FRepeaters = FPrelude.property("rep");
     FObjects.Bind(FEngine, FPrelude.property("idOf"), FPrelude.property("wrap"));
     for (int Id : std::as_const(S->FunctionHosts)) {
         const QMetaObject *M = nullptr;
@@ -102,9 +107,9 @@ bool TScriptRun::InstallPrelude()
     return true;
 }
 
-bool TScriptRun::IsCallable(const char *AName)
+QJSValue TScriptRun::Global(const char *AName) const
 {
-    return FEngine->globalObject().property(QLatin1String(AName)).isCallable();
+    return FGlobal.property(QLatin1String(AName));
 }
 
 bool TScriptRun::CallGlobal(const char *AName)
@@ -116,7 +121,21 @@ bool TScriptRun::Evaluate(const QString &ACode, const QString &AFileName)
 {
     QStringList Trace;
     const QJSValue R = FEngine->evaluate(ACode, AFileName, 1, &Trace);
-    if (S->OutOfMemory && !FMemoryReported) {
+    return Settle(R, Trace, !Trace.isEmpty() || (R.isError() && Ending()), AFileName == KProgramFile);
+}
+
+bool TScriptRun::Invoke(const QJSValue &AFn)
+{
+    QJSManagedValue(AFn, FEngine).call();
+    if (!FEngine->hasError())
+        return Settle({}, {}, false, false);
+    const QJSValue E = FEngine->catchError();
+    return Settle(E, ErrorTrace(E), true, false);
+}
+
+bool TScriptRun::Settle(const QJSValue &AError, const QStringList &ATrace, bool AFailed, bool AWholeProgram)
+{
+    if (S->Reason() == TStopReason::Memory && S->Phase() == TRunPhase::Stopping && !FMemoryReported) {
         FMemoryReported = true;
         FEndRun = true;
         Report(ReportOn(-1,
@@ -125,11 +144,11 @@ bool TScriptRun::Evaluate(const QString &ACode, const QString &AFileName)
                         FLines));
         return false;
     }
-    if (Trace.isEmpty())
-        return !(R.isError() && Ending()); // interrupted, or a normal end
+    if (!AFailed)
+        return true;
     if (Ending())
         return false; // the error came from the interruption itself
-    Report(DiagnoseError(R, Trace, FLines, AFileName == KProgramFile));
+    Report(DiagnoseError(AError, ATrace, FLines, AWholeProgram));
     FEndRun = true;
     return false;
 }
@@ -137,30 +156,29 @@ bool TScriptRun::Evaluate(const QString &ACode, const QString &AFileName)
 void TScriptRun::Report(const TErrorReport &AReport)
 {
     auto State = S;
-    FBridge.Queue(
-        [State, AReport] {
-            if (!State->Core)
-                return;
-            TValueList L;
-            L.SetIntegers(PacketKey::LineNo, AReport.Line);
-            L.SetValues(PacketKey::ErrorMsg, AReport.Message);
-            L.SetValues(PacketKey::ErrorText, AReport.Text);
-            if (IView *V = State->Core->GetView())
-                V->sp_CodeError(&L);
-        },
-        false, true);
+    FBridge.Queue({[State, AReport] {
+                       if (!State->Core)
+                           return;
+                       TValueList L;
+                       L.SetIntegers(PacketKey::LineNo, AReport.Line);
+                       L.SetValues(PacketKey::ErrorMsg, AReport.Message);
+                       L.SetValues(PacketKey::ErrorText, AReport.Text);
+                       if (IView *V = State->Core->GetView())
+                           V->sp_CodeError(&L);
+                   },
+                   nullptr, false},
+                  true);
 }
 
 void TScriptRun::message(const QString &AText)
 {
     auto State = S;
-    FBridge.Queue(
-        [State, AText] {
-            if (State->Core)
-                if (IView *V = State->Core->GetView())
-                    V->sp_Message(AText);
-        },
-        true);
+    FBridge.Queue({[State, AText] {
+                       if (State->Core)
+                           if (IView *V = State->Core->GetView())
+                               V->sp_Message(AText);
+                   },
+                   nullptr, true});
 }
 
 void TScriptRun::MainLoop()
@@ -169,11 +187,13 @@ void TScriptRun::MainLoop()
     while (!Ending()) {
         if (!RunDueRepeaters())
             return;
-        const bool HasLoop = IsCallable("loop");
+        // Looked up on every pass: the program may define loop() anew.
+        const QJSValue Loop = Global("loop");
+        const bool HasLoop = Loop.isCallable();
         const auto Now = TClock::now();
         if (HasLoop && Now >= NextLoop) {
             NextLoop = Now + KLoopPeriod;
-            if (!CallGlobal("loop"))
+            if (!Invoke(Loop))
                 return;
             continue;
         }
@@ -189,7 +209,7 @@ void TScriptRun::MainLoop()
 
 bool TScriptRun::CheckEnd()
 {
-    if (S->Cancel || S->Detached || FEndRun)
+    if (S->Interrupting() || FEndRun)
         return true;
     // A write still queued may yet fail; a failure that no later call
     // could throw would otherwise be lost.
@@ -203,57 +223,82 @@ bool TScriptRun::CheckEnd()
     if (Error.isEmpty())
         return true;
     Report(ReportOn(-1, Error, FLines));
+    FEndRun = true;
     return false;
+}
+
+void TScriptRun::BeforeShutdown(TStopReason AWhy)
+{
+    auto State = S;
+    // Stop is a reset of the board: every pin falls back to LOW, before
+    // shutdown() writes its own. A program that ended by itself or with an
+    // error leaves the board as it was.
+    if (AWhy == TStopReason::User)
+        FBridge.Queue({[State] {
+                           if (State->Pins)
+                               State->Pins->Reset();
+                       },
+                       nullptr, false},
+                      true);
+    size_t Dropped = 0;
+    {
+        std::lock_guard L(S->Lock);
+        std::swap(Dropped, S->DroppedReports);
+    }
+    if (Dropped > 0) {
+        const QString Text = Dropped == 1 ? QStringLiteral("1 line printed before Stop took effect was not shown")
+                                          : QStringLiteral("%1 lines printed before Stop took effect were not shown")
+                                                .arg(Dropped);
+        FBridge.Queue({[State, Text] {
+                           if (State->Core)
+                               if (IView *V = State->Core->GetView())
+                                   V->sp_Message(Text);
+                       },
+                       nullptr, true},
+                      true);
+    }
 }
 
 void TScriptRun::RunShutdown()
 {
-    {
-        std::lock_guard L(S->Lock);
-        if (S->Detached)
-            return; // the window is gone: nothing of it may be touched
-        S->InShutdown = true;
-        S->Cancel = false;
-        S->OutOfMemory = false;
-        FEngine->setInterrupted(false);
-    }
+    const TStopReason Why = S->Reason();
+    // Entering shutdown() clears the interruption; a detached run goes no further.
+    if (!S->Enter(TRunPhase::InShutdown, FEndRun ? TStopReason::Error : TStopReason::Finished))
+        return;
     FEndRun = false;
+    BeforeShutdown(Why);
     if (!IsCallable("shutdown"))
         return;
+    // The host limits shutdown() to the give-up time, from Stop or from now.
+    FBridge.Notify(TRunEventKind::ShutdownBegins);
     // shutdown() of a greedy program starts the count afresh from what the
     // program still holds.
     if (FMemoryReported) {
         FEngine->collectGarbage();
         FMemory->Rebase();
     }
-    // A watchdog interrupts a shutdown() that outlives its time limit.
-    bool TimedOut = false;
-    std::thread Watchdog([this, &TimedOut] {
-        std::unique_lock L(S->Lock);
-        const auto Until = TClock::now() + KShutdownLimit;
-        if (!S->Wake.wait_until(L, Until, [this] { return FShutdownDone || S->Detached.load(); })) {
-            TimedOut = true;
-            S->Cancel = true;
-            FEngine->setInterrupted(true);
-            S->Wake.notify_all();
-        }
-    });
-    CallGlobal("shutdown");
-    {
-        std::lock_guard L(S->Lock);
-        FShutdownDone = true;
-        S->Wake.notify_all();
+    QStringList Trace;
+    const QJSValue R = FEngine->evaluate(QStringLiteral("shutdown()"), QString(), 1, &Trace);
+    if (S->Phase() == TRunPhase::Stopping && S->Reason() == TStopReason::GivenUp) {
+        // The interruption leaves no trace; a shutdown() cut in delay() knows its line.
+        const int Line = Trace.isEmpty() ? FCutLine : DiagnoseError(R, Trace, FLines, false).Line;
+        Report(ReportOn(Line,
+                        QStringLiteral("shutdown() did not end within %1 ms and was stopped").arg(KGiveUpMs), FLines));
+        return;
     }
-    Watchdog.join();
-    if (TimedOut && !S->Detached)
-        Report(ReportOn(-1, QStringLiteral("shutdown() did not end within %1 ms and was stopped").arg(KShutdownLimit.count()),
-                        FLines));
+    Settle(R, Trace, !Trace.isEmpty() || (R.isError() && Ending()), false);
 }
 
 void TScriptRun::WaitUntil(TClock::time_point AUntil)
 {
-    std::unique_lock L(S->Lock);
-    S->Wake.wait_until(L, AUntil, [this] { return S->Cancel.load() || S->OutOfMemory.load(); });
+    FMemory->Rest();
+    {
+        std::unique_lock L(S->Lock);
+        S->Waiting = TRunState::TWait::Time;
+        S->Wake.wait_until(L, AUntil, [this] { return S->Interrupting(); });
+        S->Waiting = TRunState::TWait::Nothing;
+    }
+    FMemory->Resume();
 }
 
 bool TScriptRun::RunDueRepeaters()
@@ -264,7 +309,8 @@ bool TScriptRun::RunDueRepeaters()
     bool Ok = true;
     for (size_t I = 0; I < FScheduler.Count() && Ok && !Ending(); ++I)
         if (FScheduler.TakeDue(I, TClock::now()))
-            Ok = Evaluate(QStringLiteral("this[' kb'].rep[%1]()").arg(I), QString());
+            if (const QJSValue Fn = FRepeaters.property(quint32(I)); Fn.isCallable())
+                Ok = Invoke(Fn);
     FInRepeater = false;
     return Ok;
 }
@@ -289,6 +335,11 @@ void TScriptRun::delay(double AMs)
             Until = *Due;
         WaitUntil(Until);
     }
+    if (S->Reason() == TStopReason::GivenUp && FCutLine < 0) {
+        // Where the script waits, from a stack taken here.
+        const QJSValue Here = FEngine->newErrorObject(QJSValue::GenericError, QString());
+        FCutLine = DiagnoseError(Here, ErrorTrace(Here), FLines, false).Line;
+    }
 }
 
 bool TScriptRun::key(int AKey)
@@ -301,8 +352,9 @@ void TScriptRun::digitalWrite(int APin, bool AHigh)
     if (FObjects.ThrowPending())
         return;
     auto State = S;
-    FBridge.Queue([State, APin, AHigh] {
-        if (State->Pins)
-            State->Pins->SetLevel(APin, AHigh);
-    });
+    FBridge.Queue({[State, APin, AHigh] {
+                       if (State->Pins)
+                           State->Pins->SetLevel(APin, AHigh);
+                   },
+                   nullptr, false});
 }

@@ -30,8 +30,6 @@ public:
     // The whole run: program text, setup(), loop() and repeaters, shutdown().
     void Exec();
 
-    // How long shutdown() may take before it is interrupted.
-    static constexpr std::chrono::milliseconds KShutdownLimit{500};
     // loop() starts at most once a millisecond, so that a loop() that never
     // waits does not spin a core.
     static constexpr std::chrono::microseconds KLoopPeriod{1000};
@@ -57,13 +55,23 @@ private:
     bool InstallPrelude();
     // Runs ACode; reports an uncaught error. False ends the run.
     bool Evaluate(const QString &ACode, const QString &AFileName);
+    // Calls the program's function AFn, kept from when it was defined (no
+    // text to compile); reports an uncaught error. False ends the run.
+    bool Invoke(const QJSValue &AFn);
+    // After the program ran: reports the memory it took, or AError (with its
+    // stack ATrace) unless the run is being stopped. False if anything failed.
+    bool Settle(const QJSValue &AError, const QStringList &ATrace, bool AFailed, bool AWholeProgram);
     bool CallGlobal(const char *AName);
-    bool IsCallable(const char *AName);
+    QJSValue Global(const char *AName) const;
+    bool IsCallable(const char *AName) const { return Global(AName).isCallable(); }
     void MainLoop();
     // Reports what the program left unreported when its main part ended:
     // a failed write, or the memory it took. False if there was something.
     bool CheckEnd();
     void RunShutdown();
+    // Queued ahead of shutdown(): Stop's reset of the board, and how many of
+    // the program's lines Stop kept from the pane.
+    void BeforeShutdown(TStopReason AWhy);
     // Calls the repeaters that are due once each. False: one failed.
     bool RunDueRepeaters();
     void WaitUntil(TClock::time_point AUntil);
@@ -76,10 +84,12 @@ private:
     TScheduler FScheduler;
     std::unique_ptr<TMemoryWatch> FMemory;
     QJSEngine *FEngine = nullptr;
+    QJSValue FGlobal;
     QJSValue FPrelude; // the prelude's exports
+    QJSValue FRepeaters; // the repeaters' functions, by id
     QStringList FLines; // the program's lines, for "ErrorText"
     bool FEndRun = false; // an error ended the run
     bool FMemoryReported = false;
     bool FInRepeater = false;
-    bool FShutdownDone = false;
+    int FCutLine = -1; // where shutdown() waited when the give-up time cut it short
 };

@@ -1,0 +1,75 @@
+// The user-interface thread's end of the road between a run and its objects.
+#include "uidrain.h"
+
+#include "bridge.h"
+#include "debugtrace.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+
+namespace {
+// The most a slice of the drain takes, in time and in reports. Each report
+// becomes a packet on the bus and a line of the pane, which are delivered
+// after the slice, and these too must leave room for input.
+constexpr qint64 KSliceMs = 8;
+constexpr size_t KSliceReports = 256;
+constexpr size_t KBatch = 256;
+
+// Under the lock: wakes the worker if it waits for room the queue now has.
+void WakeForRoom(TRunState &S)
+{
+    if (S.Waiting == TRunState::TWait::Room && S.Ops.size() < KQueueLow && S.QueuedReports < KReportsLow)
+        S.Wake.notify_all();
+}
+} // namespace
+
+void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::shared_ptr<TRunState> &ACurrent)
+{
+    QPointer<QObject> Host(AHost);
+    QElapsedTimer Slice;
+    Slice.start();
+    size_t Reports = 0;
+    std::deque<TUiOp> Batch;
+    for (;;) {
+        {
+            std::lock_guard L(S->Lock);
+            if (S->Ops.empty() || S->Phase() == TRunPhase::Detached) {
+                S->DrainPosted = false;
+                return;
+            }
+            if (Slice.elapsed() >= KSliceMs || Reports >= KSliceReports) {
+                QCoreApplication::postEvent(AHost, MakeRunEvent(TRunEventKind::Drain, S)); // DrainPosted stays set
+                return;
+            }
+            const size_t N = std::min(S->Ops.size(), KBatch);
+            for (size_t I = 0; I < N; ++I) {
+                Reports += S->Ops.front().Report;
+                S->QueuedReports -= S->Ops.front().Report;
+                Batch.push_back(std::move(S->Ops.front()));
+                S->Ops.pop_front();
+            }
+            WakeForRoom(*S);
+        }
+        auto Previous = std::exchange(ACurrent, S);
+        for (auto &Op : Batch) {
+            try {
+                Op.Run();
+            } catch (...) {
+                DebugTrace(QStringLiteral("ScriptHost - a call from the script failed\r\n"));
+            }
+            if (!Host)
+                return; // a call freed the window and with it this engine
+            std::lock_guard L(S->Lock);
+            if (S->Unfinished > 0) // a detached run has dropped its count
+                --S->Unfinished;
+            if (Op.Result) {
+                Op.Result->Done = true;
+                if (S->Waiting == TRunState::TWait::Result)
+                    S->Wake.notify_all();
+            }
+        }
+        ACurrent = Previous;
+        Batch.clear();
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+// Values between the script and Qt. What crosses from the worker to the
+// user-interface thread and back is never a script value: objects travel as
+// their ids in the run, a few Qt types as plain values.
+#include "runstate.h"
+
+#include <QJSValue>
+#include <QMetaType>
+#include <QVariant>
+
+class QJSEngine;
+
+bool IsObjectPointer(QMetaType AType);
+bool IsNumberType(QMetaType AType);
+
+// An argument or a written value, converted on the worker for a parameter
+// or property of type Type.
+struct TScriptArg
+{
+    QMetaType Type;
+    QVariant Value;
+    int ObjectId = -1;
+    bool IsObject = false;
+};
+
+// On the worker: AValue for a parameter of AType. AIdOf maps a wrapper to its object id.
+TScriptArg ArgFromScript(const QJSValue &AValue, QMetaType AType, const QJSValue &AIdOf);
+// An argument left out: the type's empty value, or no object.
+TScriptArg MissingArg(QMetaType AType);
+
+// On the UI thread: the storage a call or write needs for one argument.
+struct TArgSlot
+{
+    QVariant Value;
+    QObject *Object = nullptr;
+    void *Data = nullptr;
+};
+// Fills ASlot with AArg as its parameter type wants it. An object of
+// another class than the parameter names passes as none; a value that
+// cannot be converted as the type's empty value.
+void ArgToQt(TRunState &S, const TScriptArg &AArg, TArgSlot &ASlot);
+// The value to write to a property from AArg, through ASlot.
+QVariant PropertyValue(TRunState &S, const TScriptArg &AArg, TArgSlot &ASlot);
+
+// On the UI thread: stores a value read from an object in R as one the
+// worker can take over safely.
+void ResultFromQt(TRunState &S, QVariant AValue, TUiResult &R);
+// On the worker: a plain result as a script value (objects are wrapped by the caller).
+QJSValue ValueToScript(QJSEngine *AEngine, const QVariant &AValue);
