@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -26,7 +27,10 @@ TMemoryWatch::TMemoryWatch(std::function<void()> AOnExceeded) : FOnExceeded(std:
 {
     FStatm = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     FBase = Resident();
-    FThread = std::thread([this] { Watch(); });
+    FThread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "ScriptMemory");
+        Watch();
+    });
 }
 
 TMemoryWatch::~TMemoryWatch()

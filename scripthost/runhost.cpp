@@ -99,9 +99,13 @@ void TScriptHost::Stop()
         FreeInstances(*FPending);
         FPending.reset();
     }
-    for (auto &R : FRuns)
-        if (R.State->Enter(TRunPhase::Stopping, TStopReason::User))
-            ArmGiveUp(R); // a program that does not honour Stop is given up
+    for (auto &R : FRuns) {
+        R.State->Enter(TRunPhase::Stopping, TStopReason::User);
+        // A program that does not honour Stop is given up, and so is a
+        // shutdown() that outlives the same time.
+        if (R.State->Phase() != TRunPhase::Ended)
+            ArmGiveUp(R);
+    }
 }
 
 bool TScriptHost::event(QEvent *AEvent)

@@ -28,8 +28,9 @@ bool TRunState::EnterLocked(TRunPhase APhase, TStopReason AReason)
         Allowed = From == TRunPhase::SetUp;
         break;
     case TRunPhase::Stopping:
-        // Stop and the memory watch interrupt the program; once shutdown()
-        // runs, only the memory watch and the give-up time cut it short.
+        // Stop, the memory watch and the program's own error interrupt the
+        // program; once shutdown() runs, only the memory watch and the
+        // give-up time cut it short.
         Allowed = From == TRunPhase::Running
                   || (From == TRunPhase::InShutdown
                       && (AReason == TStopReason::Memory || AReason == TStopReason::GivenUp));

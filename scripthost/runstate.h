@@ -6,7 +6,7 @@
 //
 // A run's phases, each entered only through TRunState::Enter:
 //
-//   SetUp --start--> Running --Stop / memory--> Stopping
+//   SetUp --start--> Running --Stop / memory / error--> Stopping
 //                      |                          |
 //                      +--end / error--+----------+
 //                                      v

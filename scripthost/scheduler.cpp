@@ -90,3 +90,12 @@ std::optional<TClock::time_point> TScheduler::NextDue() const
             Next = R.Due;
     return Next;
 }
+
+std::optional<TClock::time_point> TScheduler::LatestDueBy(TClock::time_point ALimit) const
+{
+    std::optional<TClock::time_point> Latest;
+    for (const auto &R : FRepeaters)
+        if (R.HasFunction && R.Enabled && R.Due <= ALimit && (!Latest || R.Due > *Latest))
+            Latest = R.Due;
+    return Latest;
+}

@@ -30,6 +30,8 @@ public:
     bool TakeDue(size_t AId, TClock::time_point ANow);
     // When the next running repeater is due; none when none runs.
     std::optional<TClock::time_point> NextDue() const;
+    // The latest due time of a running repeater not after ALimit; none if none.
+    std::optional<TClock::time_point> LatestDueBy(TClock::time_point ALimit) const;
 
 private:
     struct TRepeater

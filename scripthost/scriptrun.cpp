@@ -72,7 +72,7 @@ void TScriptRun::Exec()
 
 bool TScriptRun::Ending() const
 {
-    return FEndRun || S->Interrupting();
+    return S->Interrupting();
 }
 
 bool TScriptRun::InstallPrelude()
@@ -137,7 +137,6 @@ bool TScriptRun::Settle(const QJSValue &AError, const QStringList &ATrace, bool 
 {
     if (S->Reason() == TStopReason::Memory && S->Phase() == TRunPhase::Stopping && !FMemoryReported) {
         FMemoryReported = true;
-        FEndRun = true;
         Report(ReportOn(-1,
                         QStringLiteral("The program took more than %1 MB of memory and was stopped")
                             .arg(TMemoryWatch::Limit() / (1024 * 1024)),
@@ -149,7 +148,7 @@ bool TScriptRun::Settle(const QJSValue &AError, const QStringList &ATrace, bool 
     if (Ending())
         return false; // the error came from the interruption itself
     Report(DiagnoseError(AError, ATrace, FLines, AWholeProgram));
-    FEndRun = true;
+    S->Enter(TRunPhase::Stopping, TStopReason::Error);
     return false;
 }
 
@@ -200,16 +199,21 @@ void TScriptRun::MainLoop()
         const auto Due = FScheduler.NextDue();
         if (!HasLoop && !Due)
             return; // nothing left to run: the program has finished
-        auto Until = HasLoop ? NextLoop : TClock::time_point::max();
-        if (Due && *Due < Until)
-            Until = *Due;
+        auto First = HasLoop ? NextLoop : TClock::time_point::max();
+        if (Due && *Due < First)
+            First = *Due;
+        auto Until = First;
+        if (HasLoop && NextLoop <= First + KMerge)
+            Until = std::max(Until, NextLoop);
+        if (const auto Last = FScheduler.LatestDueBy(First + KMerge))
+            Until = std::max(Until, *Last);
         WaitUntil(Until);
     }
 }
 
 bool TScriptRun::CheckEnd()
 {
-    if (S->Interrupting() || FEndRun)
+    if (S->Interrupting())
         return true;
     // A write still queued may yet fail; a failure that no later call
     // could throw would otherwise be lost.
@@ -223,7 +227,7 @@ bool TScriptRun::CheckEnd()
     if (Error.isEmpty())
         return true;
     Report(ReportOn(-1, Error, FLines));
-    FEndRun = true;
+    S->Enter(TRunPhase::Stopping, TStopReason::Error);
     return false;
 }
 
@@ -263,9 +267,8 @@ void TScriptRun::RunShutdown()
 {
     const TStopReason Why = S->Reason();
     // Entering shutdown() clears the interruption; a detached run goes no further.
-    if (!S->Enter(TRunPhase::InShutdown, FEndRun ? TStopReason::Error : TStopReason::Finished))
+    if (!S->Enter(TRunPhase::InShutdown, TStopReason::Finished))
         return;
-    FEndRun = false;
     BeforeShutdown(Why);
     if (!IsCallable("shutdown"))
         return;
@@ -324,10 +327,8 @@ void TScriptRun::delay(double AMs)
     const auto Deadline = TClock::now() + std::chrono::duration_cast<TClock::duration>(
                                               std::chrono::duration<double, std::milli>(std::min(AMs, 1e12)));
     while (!Ending()) {
-        if (!RunDueRepeaters()) {
-            FEngine->setInterrupted(true); // a repeater failed: unwind the program
-            return;
-        }
+        if (!RunDueRepeaters())
+            return; // a repeater failed: the run is stopping, and the program unwinds
         if (TClock::now() >= Deadline)
             return;
         auto Until = Deadline;

@@ -33,6 +33,9 @@ public:
     // loop() starts at most once a millisecond, so that a loop() that never
     // waits does not spin a core.
     static constexpr std::chrono::microseconds KLoopPeriod{1000};
+    // What falls due this close together is run after one wake: the first
+    // waits for the last, and a wake is saved for each one merged.
+    static constexpr std::chrono::microseconds KMerge{500};
 
     Q_INVOKABLE QJSValue get(int AId, int AProp) { return FObjects.Get(AId, AProp); }
     Q_INVOKABLE void set(int AId, int AProp, const QJSValue &AValue) { FObjects.Set(AId, AProp, AValue); }
@@ -88,7 +91,6 @@ private:
     QJSValue FPrelude; // the prelude's exports
     QJSValue FRepeaters; // the repeaters' functions, by id
     QStringList FLines; // the program's lines, for "ErrorText"
-    bool FEndRun = false; // an error ended the run
     bool FMemoryReported = false;
     bool FInRepeater = false;
     int FCutLine = -1; // where shutdown() waited when the give-up time cut it short

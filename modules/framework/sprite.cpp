@@ -1,5 +1,6 @@
 #include "sprite.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -98,6 +99,53 @@ void TSprite::setVisible(bool V)
     // Without a parent a shown widget would be a window of its own.
     if (parentWidget() || !V)
         QWidget::setVisible(V);
+    emit Changed();
+}
+
+void TSprite::MoveTo(int ALeft, int ATop)
+{
+    move(ALeft, ATop);
+    emit Changed();
+}
+
+void TSprite::SizeTo(int AWidth, int AHeight)
+{
+    resize(AWidth, AHeight);
+    emit Changed();
+}
+
+bool TSprite::event(QEvent *AEvent)
+{
+    // Whether the sprite is out of its parent's area depends on the parent's
+    // size: watch the parent it has.
+    if (AEvent->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
+    const bool Done = QWidget::event(AEvent);
+    if (AEvent->type() == QEvent::ParentChange) {
+        if (parentWidget())
+            parentWidget()->installEventFilter(this);
+        emit Changed();
+    }
+    return Done;
+}
+
+bool TSprite::eventFilter(QObject *AWatched, QEvent *AEvent)
+{
+    if (AWatched == parentWidget() && AEvent->type() == QEvent::Resize)
+        emit Changed();
+    return QWidget::eventFilter(AWatched, AEvent);
+}
+
+void TSprite::moveEvent(QMoveEvent *AEvent)
+{
+    QWidget::moveEvent(AEvent);
+    emit Changed();
+}
+
+void TSprite::resizeEvent(QResizeEvent *AEvent)
+{
+    QWidget::resizeEvent(AEvent);
+    emit Changed();
 }
 
 void TSprite::StartTimer()
@@ -186,7 +234,7 @@ void TSprite::SetImageList(TImageList *V)
     FImageList = V;
     if (!V)
         return;
-    resize(V->Width(), V->Height());
+    SizeTo(V->Width(), V->Height());
 }
 
 void TSprite::SetInterval(int V)

@@ -54,19 +54,19 @@ private:
 class MODULEFRAMEWORK_EXPORT TSprite : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft)
-    Q_PROPERTY(int Top READ GetTop WRITE SetTop)
-    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)
-    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)
-    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
+    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft NOTIFY Changed)
+    Q_PROPERTY(int Top READ GetTop WRITE SetTop NOTIFY Changed)
+    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth NOTIFY Changed)
+    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight NOTIFY Changed)
+    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible NOTIFY Changed)
     Q_PROPERTY(bool Active READ GetActive)
     Q_PROPERTY(int ImageIndex READ GetImageIndex WRITE SetImageIndex)
     Q_PROPERTY(QVariantMap HitArea READ GetHitAreaMap WRITE SetHitAreaMap)
-    Q_PROPERTY(bool IsOutOfScreen READ GetIsOutOfScreen)
-    Q_PROPERTY(int Right READ GetRight WRITE SetRight)
-    Q_PROPERTY(int Bottom READ GetBottom WRITE SetBottom)
-    Q_PROPERTY(int CenterX READ GetCenterX WRITE SetCenterX)
-    Q_PROPERTY(int CenterY READ GetCenterY WRITE SetCenterY)
+    Q_PROPERTY(bool IsOutOfScreen READ GetIsOutOfScreen NOTIFY Changed)
+    Q_PROPERTY(int Right READ GetRight WRITE SetRight NOTIFY Changed)
+    Q_PROPERTY(int Bottom READ GetBottom WRITE SetBottom NOTIFY Changed)
+    Q_PROPERTY(int CenterX READ GetCenterX WRITE SetCenterX NOTIFY Changed)
+    Q_PROPERTY(int CenterY READ GetCenterY WRITE SetCenterY NOTIFY Changed)
     Q_PROPERTY(TImageList *ImageList READ GetImageList WRITE SetImageList)
     Q_PROPERTY(int Interval READ GetInterval WRITE SetInterval)
 
@@ -93,13 +93,13 @@ public:
     void SetParent(QWidget *AParent);
 
     int GetLeft() const { return x(); }
-    void SetLeft(int V) { move(V, y()); }
+    void SetLeft(int V) { MoveTo(V, y()); }
     int GetTop() const { return y(); }
-    void SetTop(int V) { move(x(), V); }
+    void SetTop(int V) { MoveTo(x(), V); }
     int GetWidth() const { return width(); }
-    void SetWidth(int V) { resize(V, height()); }
+    void SetWidth(int V) { SizeTo(V, height()); }
     int GetHeight() const { return height(); }
-    void SetHeight(int V) { resize(width(), V); }
+    void SetHeight(int V) { SizeTo(width(), V); }
     bool GetVisible() const { return FVisible; }
     void SetVisible(bool V) { setVisible(V); }
     void setVisible(bool V) override;
@@ -132,11 +132,24 @@ public:
     // Passes completed since the last Start (read by tests).
     int Count() const { return FCount; }
 
+signals:
+    // The place, size or visibility changed, or the parent's size or the
+    // parent itself: through the setters, or through Qt's own move and
+    // resize of a shown sprite or parent. (A hidden sprite moved with
+    // QWidget::move directly is not announced: use the setters.)
+    void Changed();
+
 protected:
+    bool event(QEvent *AEvent) override;
+    bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
     void paintEvent(QPaintEvent *) override;
+    void moveEvent(QMoveEvent *) override;
+    void resizeEvent(QResizeEvent *) override;
 
 private:
     void StartTimer();
+    void MoveTo(int ALeft, int ATop);
+    void SizeTo(int AWidth, int AHeight);
 
     int FCount = 0;
     int FRepeatCount = 0;
