@@ -220,7 +220,11 @@ void TScriptHost::Ended(QThread *AThread)
 void TScriptHost::Retire(std::vector<TRun>::iterator AIt)
 {
     const auto S = AIt->State;
-    delete AIt->GiveUp;
+    if (AIt->GiveUp) {
+        // Retire may run inside the timer's own timeout.
+        AIt->GiveUp->stop();
+        AIt->GiveUp->deleteLater();
+    }
     FRuns.erase(AIt);
     delete S->Reads;
     S->Reads = nullptr;
