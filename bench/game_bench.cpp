@@ -1,8 +1,12 @@
 // Figures of the game: its own program in the real game window for a minute
-// with the asteroid pool cycling (whole-process CPU, the repeaters' rates
-// against their nominal ones), a paint of the play field with 22 sprites
-// visible, and the time a sound call takes. Loads Modules/libSkivo.so from
-// the program folder as the host does.
+// with the asteroid pool cycling (whole-process CPU and each thread's share,
+// the repeaters' rates against their nominal ones), a paint of the play
+// field with 22 sprites visible, the time a sound call takes, and the CPU
+// the window takes while idle and while a program sleeps. Loads
+// Modules/libSkivo.so from the program folder as the host does.
+//   game_bench [SECONDS_OF_PLAY [SECONDS_IDLE]]     (60 and 10 by default)
+// The last block repeats the main figures one a line, name and value, for
+// before/after tables.
 #include "benchsupport.h"
 #include "interfacebase.h"
 #include "modulebase.h"
@@ -12,6 +16,7 @@
 #include "valuelist.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -19,12 +24,16 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <memory>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -94,6 +103,97 @@ protected:
     }
 };
 
+// The CPU time of each of the process's threads, in clock ticks, by thread
+// id, with its name.
+using TThreadTimes = std::map<int, std::pair<QString, long long>>;
+
+TThreadTimes ReadThreadTimes()
+{
+    TThreadTimes T;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(tid + QStringLiteral("/stat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue; // ended meanwhile
+        const QByteArray line = stat.readAll();
+        // "tid (comm) state ...": the name may hold spaces and parentheses.
+        const qsizetype open = line.indexOf('('), close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() < 13)
+            continue;
+        // After the name: state is field 3 of the line; utime 14, stime 15.
+        T[tid.toInt()] = {QString::fromUtf8(line.mid(open + 1, close - open - 1)),
+                                fields[11].toLongLong() + fields[12].toLongLong()};
+    }
+    return T;
+}
+
+// Each thread name's share of one core between A and B, threads of one
+// name together (threads that a std::thread or a pool starts carry their
+// starter's name), the main thread on its own; largest first.
+struct TThreadShare
+{
+    QString Name;
+    int Threads = 0;
+    double Percent = 0;
+};
+
+std::vector<TThreadShare> ThreadShares(const TThreadTimes &A, const TThreadTimes &B, double ASeconds)
+{
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    std::map<QString, std::pair<long long, int>> byName;
+    for (const auto &[tid, entry] : B) {
+        const auto before = A.find(tid);
+        const long long used = entry.second - (before == A.end() ? 0 : before->second.second);
+        auto &g = byName[tid == getpid() ? QStringLiteral("main") : entry.first];
+        g.first += used;
+        ++g.second;
+    }
+    std::vector<TThreadShare> shares;
+    for (const auto &[name, g] : byName)
+        shares.push_back({name, g.second, 100.0 * double(g.first) / tick / ASeconds});
+    std::stable_sort(shares.begin(), shares.end(), [](const auto &x, const auto &y) { return x.Percent > y.Percent; });
+    return shares;
+}
+
+// Whole-process CPU over ASeconds of the event loop, in % of one core, and
+// each thread's share.
+struct TIdle
+{
+    double Percent = 0;
+    std::vector<TThreadShare> Threads;
+};
+
+TIdle IdleCpu(int ASeconds)
+{
+    const double cpu0 = CpuSeconds();
+    const TThreadTimes threads0 = ReadThreadTimes();
+    QElapsedTimer wall;
+    wall.start();
+    Pump(ASeconds * 1000);
+    const double seconds = wall.elapsed() / 1000.0;
+    return {100.0 * (CpuSeconds() - cpu0) / seconds, ThreadShares(threads0, ReadThreadTimes(), seconds)};
+}
+
+// "name 1.2%, name 0.1%, ...": the threads that took any time.
+QString Busiest(const std::vector<TThreadShare> &AShares)
+{
+    QStringList parts;
+    for (const TThreadShare &t : AShares)
+        if (t.Percent >= 0.01)
+            parts << QStringLiteral("%1 %2%").arg(t.Name).arg(t.Percent, 0, 'f', 2);
+    return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
+}
+
+// The figures again, one a line, for the summary at the end.
+std::vector<std::pair<QString, QString>> GSummary;
+void Figure(const QString &AName, double AValue, int ADecimals = 1)
+{
+    GSummary.push_back({AName, QString::number(AValue, 'f', ADecimals)});
+}
+
 double Median(std::vector<double> A)
 {
     std::sort(A.begin(), A.end());
@@ -106,6 +206,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
+    const int idleSeconds = argc > 2 ? std::max(1, atoi(argv[2])) : 10;
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/../../Kitebench/Modules/libSkivo.so");
     TModuleLibrary library;
     const auto create = library.Load(path) ? library.Resolve<TCreateModule>("CreateModule") : nullptr;
@@ -121,7 +222,18 @@ int main(int argc, char **argv)
     QWidget *screen = window->findChild<QWidget *>("Screen");
     auto *ship = window->findChild<TSprite *>("Ship");
 
+    // Idle first, printed at the end: the window open and no program run
+    // yet; then a program that only sleeps.
+    const TIdle idleWindow = IdleCpu(idleSeconds);
+    core.Source = QStringLiteral("delay(100000);");
+    QMetaObject::invokeMethod(window->findChild<QObject *>("btRun"), "Click");
+    Pump(300);
+    const TIdle idleDelay = IdleCpu(idleSeconds);
+    QMetaObject::invokeMethod(window->findChild<QObject *>("btStop"), "Click");
+    Pump(500);
+
     std::printf("== the game's program in the game window for %d s\n", seconds);
+    core.Messages.clear();
     core.Source = Instrumented(core.Program);
     QMetaObject::invokeMethod(window->findChild<QObject *>("btRun"), "Click");
     Pump(300);
@@ -129,6 +241,7 @@ int main(int argc, char **argv)
     QWidget *background = window->findChild<QWidget *>("imgBackground");
     background->installEventFilter(&counter);
     const double cpu0 = CpuSeconds();
+    const TThreadTimes threads0 = ReadThreadTimes();
     QElapsedTimer wall;
     wall.start();
     // Fire all the time; steer up and down now and then.
@@ -146,11 +259,14 @@ int main(int argc, char **argv)
     }
     const double elapsed = wall.elapsed() / 1000.0;
     const double cpu = CpuSeconds() - cpu0;
+    const TThreadTimes threads1 = ReadThreadTimes();
     QMetaObject::invokeMethod(window->findChild<QObject *>("btStop"), "Click");
     Pump(800);
     std::printf("  whole-process CPU: %.1f%% of one core (at most 25%% wanted)\n", 100.0 * cpu / elapsed);
+    Figure("play.cpu_pct", 100.0 * cpu / elapsed);
     std::printf("  asteroids on the field at once: up to %d; the field painted %.0f times a second\n", rocksSeen,
                 counter.Paints / elapsed);
+    Figure("play.paints_per_s", counter.Paints / elapsed, 0);
     background->removeEventFilter(&counter);
     const QJsonObject counts = QJsonDocument::fromJson(core.Messages.value(0).toUtf8()).object();
     const struct { const char *Key, *Name; double Nominal; } repeaters[] = {
@@ -158,6 +274,16 @@ int main(int argc, char **argv)
     for (const auto &r : repeaters) {
         const double rate = counts.value(r.Key).toDouble() / (elapsed + 0.3);
         std::printf("  %-9s repeater: %6.1f calls/s, %5.1f%% of %g\n", r.Name, rate, 100.0 * rate / r.Nominal, r.Nominal);
+        Figure(QStringLiteral("play.%1_repeater_pct").arg(QLatin1String(r.Name)), 100.0 * rate / r.Nominal);
+    }
+    std::printf("  CPU by thread, in %% of one core:\n");
+    for (const TThreadShare &t : ThreadShares(threads0, threads1, elapsed)) {
+        std::printf("    %6.1f%%  %s%s\n", t.Percent, qPrintable(t.Name),
+                    t.Threads > 1 ? qPrintable(QStringLiteral(" (%1 threads)").arg(t.Threads)) : "");
+        QString key = t.Name.toLower();
+        key.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("_"));
+        key.remove(QRegularExpression(QStringLiteral("^_|_$")));
+        Figure(QStringLiteral("thread.%1_pct").arg(key), t.Percent);
     }
 
     // A paint of the play field with 20 asteroids, the ship and the missile
@@ -189,6 +315,8 @@ int main(int argc, char **argv)
                 "worst %.3f ms (under 2 ms wanted)\n",
                 static_cast<long long>(sprites.size()), paints[paints.size() / 2], paints[paints.size() * 99 / 100],
                 paints.back());
+    Figure("paint.median_ms", paints[paints.size() / 2], 3);
+    Figure("paint.p99_ms", paints[paints.size() * 99 / 100], 3);
 
     // The sound calls as the engine makes them, on the UI thread, on an
     // instance of the class the window hands the engine.
@@ -211,6 +339,8 @@ int main(int argc, char **argv)
         }
         std::printf("== a sound call: median %.4f ms, worst %.4f ms (under 1 ms wanted)\n", Median(calls),
                     *std::max_element(calls.begin(), calls.end()));
+        Figure("sound.median_ms", Median(calls), 4);
+        Figure("sound.worst_ms", *std::max_element(calls.begin(), calls.end()), 4);
         // A program that calls them in a loop: back to back, with no pause
         // for the audio thread to catch up.
         calls.clear();
@@ -222,7 +352,22 @@ int main(int argc, char **argv)
         }
         std::printf("== 5000 sound calls back to back: median %.4f ms, worst %.4f ms (under 1 ms wanted)\n",
                     Median(calls), *std::max_element(calls.begin(), calls.end()));
+        Figure("sound.back_to_back_median_ms", Median(calls), 4);
+        Figure("sound.back_to_back_worst_ms", *std::max_element(calls.begin(), calls.end()), 4);
     }
+
+    std::printf("== idle, whole-process CPU over %d s\n", idleSeconds);
+    std::printf("  the game window open, no program run yet: %.2f%% of one core (under 1%% wanted)\n",
+                idleWindow.Percent);
+    std::printf("    by thread: %s\n", qPrintable(Busiest(idleWindow.Threads)));
+    std::printf("  a program asleep in delay(100000): %.2f%% of one core (about 0 wanted)\n", idleDelay.Percent);
+    std::printf("    by thread: %s\n", qPrintable(Busiest(idleDelay.Threads)));
+    Figure("idle.window_cpu_pct", idleWindow.Percent, 2);
+    Figure("idle.delay_cpu_pct", idleDelay.Percent, 2);
+
+    std::printf("== summary (name value)\n");
+    for (const auto &[name, value] : GSummary)
+        std::printf("  %-40s %10s\n", qPrintable(name), qPrintable(value));
     QMetaObject::invokeMethod(asteroids, "Stop");
     delete window;
     return 0;

@@ -1,13 +1,51 @@
 #include "formcontrols.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
-void TImage::paintEvent(QPaintEvent *)
+namespace {
+
+bool IsOpaque(const QImage &AImage)
+{
+    if (!AImage.hasAlphaChannel())
+        return true;
+    if (AImage.format() != QImage::Format_ARGB32 && AImage.format() != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    for (int y = 0; y < AImage.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(AImage.constScanLine(y));
+        for (int x = 0; x < AImage.width(); ++x)
+            if (qAlpha(line[x]) != 255)
+                return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void TImage::SetPicture(const QImage &APicture)
+{
+    FPicture = APicture;
+    FOpaque = IsOpaque(FPicture);
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent *AEvent)
 {
     if (FPicture.isNull())
         return;
     QPainter p(this);
-    p.drawImage(0, 0, FPicture);
+    // Where every pixel is opaque, copying gives what blending would.
+    if (FOpaque)
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+    // Each dirty rectangle on its own, so that a paint costs the pixels it
+    // changes: drawn whole through the clip of all of them, the picture is
+    // blended line by line against that clip, and in parallel on Qt's
+    // thread pool, which costs more than the pixels themselves.
+    for (const QRect &r : AEvent->region()) {
+        const QRect part = r & FPicture.rect();
+        if (!part.isEmpty())
+            p.drawImage(part.topLeft(), FPicture, part);
+    }
 }
 
 void TShape::paintEvent(QPaintEvent *)

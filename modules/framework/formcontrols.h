@@ -33,6 +33,31 @@ public:
     void SetVisible(bool V) { setVisible(V); }
 };
 
+// A plain area of a form that scripts reach by a panel's names.
+class MODULEFRAMEWORK_EXPORT TPanel : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft)
+    Q_PROPERTY(int Top READ GetTop WRITE SetTop)
+    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)
+    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)
+    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
+
+public:
+    explicit TPanel(QWidget *AParent = nullptr) : QWidget(AParent) {}
+
+    int GetLeft() const { return x(); }
+    void SetLeft(int V) { move(V, y()); }
+    int GetTop() const { return y(); }
+    void SetTop(int V) { move(x(), V); }
+    int GetWidth() const { return width(); }
+    void SetWidth(int V) { resize(V, height()); }
+    int GetHeight() const { return height(); }
+    void SetHeight(int V) { resize(width(), V); }
+    bool GetVisible() const { return !isHidden(); }
+    void SetVisible(bool V) { setVisible(V); }
+};
+
 // A picture drawn at its own size from the control's top-left corner and cut
 // to the control.
 class MODULEFRAMEWORK_EXPORT TImage : public QWidget
@@ -43,17 +68,15 @@ public:
     explicit TImage(QWidget *AParent = nullptr) : QWidget(AParent) {}
 
     const QImage &Picture() const { return FPicture; }
-    void SetPicture(const QImage &APicture)
-    {
-        FPicture = APicture;
-        update();
-    }
+    void SetPicture(const QImage &APicture);
 
 protected:
-    void paintEvent(QPaintEvent *) override;
+    void paintEvent(QPaintEvent *AEvent) override;
 
 private:
     QImage FPicture;
+    // No pixel of the picture lets anything under it show through.
+    bool FOpaque = false;
 };
 
 // A filled circle that marks a place on a form.

@@ -42,13 +42,11 @@ void TAsteroids::Start()
         sprite->SetHitArea({10, 10, 44, 44});
         FList.append(sprite);
     }
-    FRunning = true;
     FTimer->start();
 }
 
 void TAsteroids::Stop()
 {
-    FRunning = false;
     FTimer->stop();
     const QList<TSprite *> sprites = Sprites();
     FList.clear();
@@ -70,25 +68,24 @@ QList<TSprite *> TAsteroids::Sprites() const
 
 void TAsteroids::do_Timer()
 {
-    FTimer->stop();
-    if (FParent) {
-        for (TSprite *sprite : Sprites()) {
-            if (sprite->GetVisible())
-                continue;
-            // A sprite made while there was no parent joins the field now.
-            if (sprite->parentWidget() != FParent)
-                sprite->SetParent(FParent);
-            sprite->SetLeft(FParent->width());
-            // A field no higher than the asteroid gives it the top edge.
-            sprite->SetTop(RandomBelow(FParent->height() - sprite->GetHeight()));
-            sprite->SetVisible(true);
-            sprite->SetImageList(FImageList);
-            sprite->Start(0);
-            break;
-        }
+    if (!FParent)
+        return;
+    for (TSprite *sprite : Sprites()) {
+        if (sprite->GetVisible())
+            continue;
+        // A sprite made while there was no parent has no field yet and
+        // joins this one; any other stays on the field it was made on.
+        if (!sprite->parentWidget())
+            sprite->SetParent(FParent);
+        QWidget *field = sprite->parentWidget();
+        sprite->SetLeft(field->width());
+        // A field no higher than the asteroid gives it the top edge.
+        sprite->SetTop(RandomBelow(field->height() - sprite->GetHeight()));
+        sprite->SetVisible(true);
+        sprite->SetImageList(FImageList);
+        sprite->Start(0);
+        break;
     }
-    if (FRunning)
-        FTimer->start();
 }
 
 void TAsteroids::Move(int APixel)

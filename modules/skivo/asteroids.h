@@ -15,6 +15,11 @@ class QTimer;
 // asteroid that is hit plays its explosion once. Scripts reach it as
 // "Asteroids" by the names below. Every member is for the UI thread only;
 // the script engine marshals.
+//
+// Parent is the field that Start puts a new pool on; a sprite stays on the
+// field it was made on, and Parent set later does not move it. While Parent
+// is none the tick brings nothing in; a sprite made while it was none joins
+// the field that Parent names when the tick brings it in.
 class TAsteroids : public QObject
 {
     Q_OBJECT
@@ -42,7 +47,8 @@ public:
     // order, explodes.
     Q_INVOKABLE bool CheckCollision(TSprite *ASprite);
 
-    // The spawn tick: brings the first hidden asteroid in at the right edge.
+    // The spawn tick: brings the first hidden asteroid in at the right edge
+    // of its field.
     void do_Timer();
 
     QWidget *GetParent() const { return FParent; }
@@ -56,7 +62,6 @@ public:
 
     // The pool, in the order Start made it.
     QList<TSprite *> Sprites() const;
-    bool Running() const { return FRunning; }
 
 private:
     // A sprite freed with its parent before the field drops out of the pool.
@@ -67,5 +72,4 @@ private:
     QPointer<QWidget> FParent;
     QPointer<TImageList> FImageListExplode;
     int FInterval = 0;
-    bool FRunning = false;
 };

@@ -4,9 +4,9 @@
 #include "wavelist.h"
 #include "xibutton.h"
 
-#include <QFile>
 #include <QIcon>
-#include <QResizeEvent>
+#include <QScreen>
+#include <QVBoxLayout>
 
 TfmModule *fmModule = nullptr;
 
@@ -25,16 +25,10 @@ TImageList *NewImageList(QObject *AOwner, const char *AName, int AWidth, int AHe
     return list;
 }
 
-QByteArray Resource(const QString &APath)
-{
-    QFile file(APath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 TScreen::TScreen(QWidget *AOwner)
-    : QWidget(AOwner)
+    : TPanel(AOwner)
 {
     // Opaque: the background picture covers every pixel, so nothing is
     // painted under it.
@@ -53,18 +47,17 @@ TfmModule::TfmModule(QObject *AOwner)
     font.setPixelSize(11);
     setFont(font);
     setWindowIcon(QIcon(QStringLiteral(":/skivo/icon.png")));
-    resize(KFieldWidth, 41 + KFieldHeight);
+    resize(KFieldWidth, KStripHeight + KFieldHeight);
 
     imgBackground = new TImage(this);
     imgBackground->setObjectName(QStringLiteral("imgBackground"));
     // In the format the screen is drawn in, so that a paint only copies.
     imgBackground->SetPicture(Picture("background.png").convertToFormat(QImage::Format_ARGB32_Premultiplied));
-    imgBackground->setGeometry(-240, 0, 720, 320);
     imgBackground->setAttribute(Qt::WA_OpaquePaintEvent);
 
     plTop = new QWidget(this);
     plTop->setObjectName(QStringLiteral("plTop"));
-    plTop->setGeometry(0, 0, width(), 41);
+    plTop->setFixedHeight(KStripHeight);
     plTop->setAutoFillBackground(true);
     QPalette face = plTop->palette();
     face.setColor(QPalette::Window, QColor(0xF0, 0xF0, 0xF0));
@@ -78,7 +71,7 @@ TfmModule::TfmModule(QObject *AOwner)
     moSrc = new QPlainTextEdit(this);
     moSrc->setObjectName(QStringLiteral("moSrc"));
     moSrc->setLineWrapMode(QPlainTextEdit::NoWrap);
-    moSrc->setPlainText(QString::fromUtf8(Resource(QStringLiteral(":/skivo/program.js"))));
+    moSrc->setPlainText(LessonProgramText(QStringLiteral(":/skivo/program.js")));
     moSrc->hide();
 
     ImageListAsteroid = NewImageList(this, "ImageListAsteroid", 64, 64, "asteroid.png");
@@ -91,27 +84,29 @@ TfmModule::TfmModule(QObject *AOwner)
     DXSound = new TDXSound(this);
     DXWaveList = new TDXWaveList(this);
     DXWaveList->SetDXSound(DXSound);
-    for (const QString &name : {QStringLiteral("fire.wav"), QStringLiteral("boom.wav")}) {
-        TDXWaveListItem *item = DXWaveList->AddFromFile(name, QStringLiteral(":/skivo/") + name);
-        // Once per call, over any play still sounding.
-        item->SetLooped(false);
-        item->SetMaxPlayingCount(0);
-    }
+    // Each plays once per call, over any play still sounding.
+    for (const char *name : {"fire.wav", "boom.wav"})
+        DXWaveList->AddFromFile(QStringLiteral(":/skivo/") + QLatin1String(name));
 
     fmModule = this;
 
     FFrameTimer = new QTimer(this);
     FFrameTimer->setSingleShot(true);
     FFrameTimer->setTimerType(Qt::PreciseTimer);
-    connect(FFrameTimer, &QTimer::timeout, this,
-            [this] { QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority); });
+    connect(FFrameTimer, &QTimer::timeout, this, &TfmModule::PaintFrame);
 
     FScreen = new TScreen(this);
     FScreen->setObjectName(QStringLiteral("Screen"));
-    FScreen->setGeometry(0, 41, KFieldWidth, KFieldHeight);
     imgBackground->setParent(FScreen);
     imgBackground->setGeometry(-240, 0, 720, 320);
     imgBackground->show();
+
+    // The strip along the top, the play field in the rest of the client area.
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(plTop);
+    layout->addWidget(FScreen, 1);
 
     FShip = new TSprite(this);
     FShip->setObjectName(QStringLiteral("Ship"));
@@ -147,37 +142,46 @@ TfmModule::~TfmModule()
         fmModule = nullptr;
 }
 
+qint64 TfmModule::FrameNs() const
+{
+    const QScreen *screen = this->screen();
+    const qreal rate = screen ? screen->refreshRate() : 0;
+    return qint64(1e9 / (rate >= 1 ? rate : 60));
+}
+
 bool TfmModule::event(QEvent *AEvent)
 {
     if (AEvent->type() == QEvent::UpdateRequest) {
-        // Too soon after the last paint: the frame timer asks again, and the
-        // paint then takes in every change made meanwhile.
-        const qint64 since = FLastFrame.isValid() ? FLastFrame.elapsed() : KFrameMs;
-        if (since < KFrameMs) {
+        // Qt posts an update request as soon as anything is dirtied, and
+        // takes no other until a paint has run. One that comes within a frame
+        // of the last paint waits for the frame timer, whose paint takes in
+        // every change made meanwhile.
+        const qint64 left = FLastPaint.isValid() && !FFrameDue ? FrameNs() - FLastPaint.nsecsElapsed() : 0;
+        if (left > 0) {
             if (!FFrameTimer->isActive())
-                FFrameTimer->start(int(KFrameMs - since));
+                FFrameTimer->start(int((left + 999999) / 1000000));
             return true;
         }
-        FLastFrame.start();
+        FLastPaint.start();
+        FFrameTimer->stop();
     }
     return TModuleBase::event(AEvent);
 }
 
-void TfmModule::resizeEvent(QResizeEvent *AEvent)
+void TfmModule::PaintFrame()
 {
-    TModuleBase::resizeEvent(AEvent);
-    // The strip along the top, the play field in the rest of the client area.
-    if (plTop)
-        plTop->setGeometry(0, 0, width(), plTop->height());
-    if (FScreen)
-        FScreen->setGeometry(0, plTop->height(), width(), qMax(0, height() - plTop->height()));
+    // A repaint sends its update request at once, and the paint it starts
+    // syncs every dirty region, not only this pixel.
+    FFrameDue = true;
+    repaint(0, 0, 1, 1);
+    FFrameDue = false;
 }
 
 void TfmModule::FormShow()
 {
     // This size wins over a stored one; the stored position still applies.
     setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
-    setFixedSize(KFieldWidth, plTop->height() + KFieldHeight);
+    setFixedSize(KFieldWidth, KStripHeight + KFieldHeight);
     SendSourceCode(moSrc);
 }
 

@@ -8,27 +8,23 @@
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTimer>
-#include <QWidget>
 
 class TDXSound;
 class TDXWaveList;
 class TXiButton;
 
-// The play field below the game window's strip. Right and Bottom are its
-// right and bottom edges in the coordinates of the sprites on it.
-class TScreen : public QWidget
+// The play field below the game window's strip, a panel to scripts. Right
+// and Bottom are its right and bottom edges in the coordinates of the
+// sprites on it.
+class TScreen : public TPanel
 {
     Q_OBJECT
-    Q_PROPERTY(int Width READ GetWidth)
-    Q_PROPERTY(int Height READ GetHeight)
     Q_PROPERTY(int Right READ GetRight)
     Q_PROPERTY(int Bottom READ GetBottom)
 
 public:
     explicit TScreen(QWidget *AOwner = nullptr);
 
-    int GetWidth() const { return width(); }
-    int GetHeight() const { return height(); }
     int GetRight() const { return width(); }
     int GetBottom() const { return height(); }
 };
@@ -44,6 +40,8 @@ class TfmModule : public TModuleBase
 public:
     static constexpr int KFieldWidth = 480;
     static constexpr int KFieldHeight = 320;
+    // The strip with Run and Stop above the field.
+    static constexpr int KStripHeight = 41;
 
     explicit TfmModule(QObject *AOwner = nullptr);
     ~TfmModule() override;
@@ -78,14 +76,17 @@ public slots:
 protected:
     void FormShow() override;
     bool event(QEvent *AEvent) override;
-    void resizeEvent(QResizeEvent *AEvent) override;
 
 private:
     // The script moves the asteroids 250 times a second; the window is
-    // painted at most once a frame, with every move since the last one.
-    static constexpr int KFrameMs = 10;
-    QElapsedTimer FLastFrame;
+    // painted at most once a frame of its screen, with every move since the
+    // last paint.
+    qint64 FrameNs() const;
+    void PaintFrame();
+
+    QElapsedTimer FLastPaint;
     QTimer *FFrameTimer = nullptr;
+    bool FFrameDue = false;
 };
 
 // The game window, read by the sound functions; nothing while none exists.

@@ -152,8 +152,9 @@ TEST_F(PaneTest, AFloodOfLinesNeitherFreezesTheHostNorOutlastsStop)
     Turn.stop();
     EXPECT_LE(Most, qint64(KReportsHigh));
 
-    // Stop ends the flood: shutdown()'s line comes, and nothing of the run
-    // after it once the run has ended and the bus has delivered all it had.
+    // Stop ends the flood: the lines still waiting come first, then
+    // shutdown()'s line, and nothing of the run after it once the run has
+    // ended and the bus has delivered all it had.
     StopScriptHost();
     ASSERT_TRUE(processEventsUntil([&] { return Pane.Lines().back() == "down"; }));
     ASSERT_TRUE(WaitForRunsToEnd());

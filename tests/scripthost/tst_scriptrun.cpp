@@ -1,6 +1,9 @@
 // The run as a learner meets it: phases in order, a fresh environment per
 // run, errors with their lines, and Stop in every situation.
+#include "runstate.h"
 #include "scripthostfixture.h"
+
+#include <QRegularExpression>
 
 namespace {
 
@@ -164,16 +167,117 @@ INSTANTIATE_TEST_SUITE_P(
                       TStopCase{"BusyRepeater", "createRepeater(2000).OnInterval = function () { while (true) {} };"}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
+// A shutdown() that never ends is cut off at the give-up time and reported,
+// when it waits in delay(), on the line it was on; the run still ends as any
+// run does, not given up.
 TEST_F(ScriptHostTest, RunawayShutdownIsCutOffAtItsTimeLimit)
 {
-    Run(QStringLiteral("function shutdown() {\n  while (true) {}\n}\nfunction loop() {}\nprint('going');\n"));
+    TraceCapture Trace;
+    Run(QStringLiteral("function shutdown() {\n"
+                       "  var spins = 0;\n"
+                       "  while (true) { delay(10); }\n"
+                       "}\n"
+                       "function loop() {}\n"
+                       "print('going');\n"),
+        {}, true);
     ASSERT_TRUE(WaitForMessages(1)); // under way, so shutdown() is defined
     StopScriptHost();
-    ASSERT_TRUE(WaitForErrors(1));
-    EXPECT_EQ(Core.Errors[0].LineNo, -1);
-    EXPECT_TRUE(Core.Errors[0].ErrorMsg.contains("shutdown()"));
+    ASSERT_TRUE(WaitForRunsToEnd());
+    QCoreApplication::sendPostedEvents();
+    ASSERT_EQ(Core.Errors.size(), 1u);
+    EXPECT_EQ(Core.Errors[0].LineNo, 3);
+    EXPECT_EQ(Core.Errors[0].ErrorText, QStringLiteral("  while (true) { delay(10); }")) << qPrintable(Core.Errors[0].ErrorText);
+    EXPECT_TRUE(Core.Errors[0].ErrorMsg.contains("shutdown()")) << qPrintable(Core.Errors[0].ErrorMsg);
+    EXPECT_TRUE(Core.Errors[0].ErrorMsg.contains("stopped")) << qPrintable(Core.Errors[0].ErrorMsg);
+    EXPECT_TRUE(Trace.lines().filter("given up").isEmpty()) << qPrintable(Trace.lines().join(""));
     Run(QStringLiteral("print('next');"));
     ASSERT_TRUE(WaitForMessages(2));
+}
+
+// shutdown() may take as long as a stopped run may take to end.
+TEST_F(ScriptHostTest, ShutdownMayTakeAsLongAsAStoppedRunMayTakeToEnd)
+{
+    Run(QStringLiteral("function shutdown() { delay(1000); print('done'); }\nfunction loop() {}\nprint('going');\n"), {},
+        true);
+    ASSERT_TRUE(WaitForMessages(1));
+    StopScriptHost();
+    ASSERT_TRUE(WaitForRunsToEnd());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(Core.Messages, QStringList({"going", "done"})) << qPrintable(Core.Messages.join(" | "));
+    EXPECT_TRUE(Core.Errors.empty()) << qPrintable(Core.Errors.empty() ? QString() : Core.Errors[0].ErrorMsg);
+}
+
+// Stop resets the board before shutdown() runs: what shutdown() writes stays.
+TEST_F(ScriptHostTest, StopResetsTheBoardBeforeShutdownRuns)
+{
+    TPinBoard *Board = TPinBoard::For(Window.get());
+    Run(QStringLiteral("var n = 0;\n"
+                       "function loop() {\n"
+                       "  digitalWrite(12, HIGH);\n"
+                       "  digitalWrite(13, LOW);\n"
+                       "  if (n++ == 0) print('looping');\n"
+                       "  delay(5);\n"
+                       "}\n"
+                       "function shutdown() { digitalWrite(13, HIGH); }\n"),
+        {}, true);
+    ASSERT_TRUE(WaitForMessages(1));
+    StopScriptHost();
+    ASSERT_TRUE(WaitForRunsToEnd());
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(Board->IsHigh(12)); // reset
+    EXPECT_TRUE(Board->IsHigh(13));  // written by shutdown() after the reset
+}
+
+// What the program printed before Stop and the UI thread has not shown yet
+// is shown, in order, before shutdown()'s lines, up to the bound of waiting
+// lines; the lines beyond it are counted in one line.
+TEST_F(ScriptHostTest, LinesPrintedBeforeStopAreShownBeforeShutdownsLines)
+{
+    // Runs ACode while the UI thread takes no events, so that none of its
+    // lines is shown before Stop; then stops it and waits for the run's end.
+    // shutdown()'s line tells whether the program got as far as the case
+    // needs before Stop; a slow start is given longer, never taken for a fault.
+    auto StopWhileLinesWait = [&](const QString &ACode) {
+        for (int HoldMs = 150;; HoldMs *= 4) {
+            Core.Messages.clear();
+            Run(ACode, {}, true);
+            QThread::msleep(HoldMs * TimeScale());
+            StopScriptHost();
+            if (!WaitForRunsToEnd())
+                return false;
+            QCoreApplication::sendPostedEvents();
+            if (Core.Messages.contains("down true") || HoldMs >= 2400)
+                return true;
+        }
+    };
+
+    // Twenty lines, then loop(): every line waits when Stop comes.
+    ASSERT_TRUE(StopWhileLinesWait(QStringLiteral("var looping = false;\n"
+                                                  "for (var i = 0; i < 20; i++) print('line ' + i);\n"
+                                                  "function loop() { looping = true; }\n"
+                                                  "function shutdown() { print('down ' + looping); }\n")));
+    QStringList Expected;
+    for (int I = 0; I < 20; ++I)
+        Expected << QStringLiteral("line %1").arg(I);
+    EXPECT_EQ(Core.Messages, Expected + QStringList{"down true"}) << qPrintable(Core.Messages.join(" | "));
+
+    // More lines than may wait: the program is held at the bound until Stop.
+    const int Bound = int(KReportsHigh);
+    ASSERT_TRUE(StopWhileLinesWait(QStringLiteral("var i = 0;\n"
+                                                  "function shutdown() { print('down ' + (i >= %1)); }\n"
+                                                  "for (; i < %2; i++) print('line ' + i);\n")
+                                       .arg(Bound)
+                                       .arg(Bound + 500)));
+    ASSERT_EQ(Core.Messages.size(), Bound + 2) << qPrintable(Core.Messages.mid(Bound - 2).join('\n'));
+    Expected.clear();
+    for (int I = 0; I < Bound; ++I)
+        Expected << QStringLiteral("line %1").arg(I);
+    EXPECT_EQ(Core.Messages.mid(0, Bound), Expected) << qPrintable(Core.Messages.mid(0, 5).join(" | "));
+    static const QRegularExpression KNote(QStringLiteral("^(\\d+) lines? .*(were|was) not shown$"));
+    const auto Note = KNote.match(Core.Messages[Bound]);
+    ASSERT_TRUE(Note.hasMatch()) << qPrintable(Core.Messages[Bound]);
+    EXPECT_GE(Note.captured(1).toInt(), 1);
+    EXPECT_EQ(Core.Messages.back(), "down true") << qPrintable(Core.Messages.back());
 }
 
 TEST_F(ScriptHostTest, StopWithoutRunDoesNothing)

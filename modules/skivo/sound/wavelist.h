@@ -5,7 +5,9 @@
 // TDXSound opens the default output device on an audio thread of its own, so
 // neither a missing sound server nor a slow one holds up the window, and
 // mixes every sounding play into one output stream there; Play only hands the
-// request over and returns. Without a device every call plays nothing.
+// request over and returns. While nothing sounds the stream rests: nothing
+// is mixed or sent until the next play. Without a device every call plays
+// nothing.
 
 #include <QAudioFormat>
 #include <QByteArray>
@@ -38,7 +40,6 @@ public:
     explicit TDXSound(QObject *AOwner = nullptr);
     ~TDXSound() override;
 
-    bool AutoInitialize() const { return FAutoInitialize; }
     void SetAutoInitialize(bool Value) { FAutoInitialize = Value; }
 
     // Starts the audio thread, which opens the device; returns at once.
@@ -47,14 +48,17 @@ public:
     // Stops every clip and closes the device; waits for the audio thread.
     void Finalize();
 
-    // True once the device is open.
-    bool Initialized() const { return DeviceState() == TDeviceState::Open; }
     TDeviceState DeviceState() const;
     // Waits until opening the device has succeeded or failed (or TimeoutMs
-    // passed, or it was never started); returns Initialized().
+    // passed, or it was never started); returns whether the device is open.
     bool WaitForDevice(int TimeoutMs) const;
     // Plays sounding now over all clips: at most MaxPlaysPerClip each.
     int PlayingCount() const;
+
+    // Read by tests: whether the open stream rests, and how often it has
+    // asked the mixer for sound.
+    bool Resting() const;
+    qint64 Pulls() const;
 
 private:
     friend class TDXWaveList;
@@ -65,15 +69,9 @@ private:
 class TDXWaveListItem
 {
 public:
-    const QString &Name() const { return FName; }
-    void SetName(const QString &Value) { FName = Value; }
-
-    bool Looped() const;
-    void SetLooped(bool Value);
-    // How many plays of this clip may sound at once; 0 means as many as the
-    // pool holds (TDXSound::MaxPlaysPerClip). A play beyond the limit
-    // restarts the one that has sounded longest.
-    int MaxPlayingCount() const;
+    // How many plays of this clip may sound at once; 0 (the default) means
+    // as many as the pool holds (TDXSound::MaxPlaysPerClip). A play beyond
+    // the limit restarts the one that has sounded longest.
     void SetMaxPlayingCount(int Value);
 
     // False when the WAV data could not be read: Play then plays nothing.
@@ -82,20 +80,18 @@ public:
     qint64 DurationMs() const;
 
     // Starts one play from the beginning. Safe from any thread. Returns at
-    // once unless AWait, which waits for that play to end (never for a looped
-    // clip, nor on the audio thread). Calls made before the audio thread gets
-    // to them start one play together.
+    // once unless AWait, which waits for that play to end (never on the
+    // audio thread). Every call starts a play of its own, over the plays
+    // still sounding; calls beyond the clip's limit that the audio thread
+    // takes together cost no more than the limit.
     void Play(bool AWait = false);
-    // Stops every play of this clip.
-    void Stop();
 
 private:
     friend class TDXWaveList;
-    TDXWaveListItem(TDXWaveList *AList, const QString &AName, const QByteArray &AWav);
+    TDXWaveListItem(TDXWaveList *AList, const QByteArray &AWav);
     ~TDXWaveListItem();
 
     TDXWaveList *FList;
-    QString FName;
     std::shared_ptr<SkivoSound::TClip> FClip;
 };
 
@@ -112,17 +108,13 @@ public:
     // Adds a clip from the bytes of a WAV file (PCM 8, 16 or 32 bit, or
     // 32-bit float); the item is added, and plays nothing, even if they
     // cannot be read.
-    TDXWaveListItem *Add(const QString &Name, const QByteArray &Wav);
+    TDXWaveListItem *Add(const QByteArray &Wav);
     // The same from a file or a Qt resource path such as ":/skivo/fire.wav".
-    TDXWaveListItem *AddFromFile(const QString &Name, const QString &Path);
+    TDXWaveListItem *AddFromFile(const QString &Path);
 
     int Count() const { return int(FItems.size()); }
     // Nullptr outside 0..Count()-1.
     TDXWaveListItem *Items(int Index) const;
-    int IndexOf(const QString &Name) const;
-    TDXWaveListItem *Find(const QString &Name) const;
-    void Delete(int Index);
-    void Clear();
 
 private:
     friend class TDXWaveListItem;

@@ -197,6 +197,23 @@ TEST_F(AsteroidsTest, IntervalReachesOnlyTheSpritesThenInThePool)
         EXPECT_EQ(s->GetInterval(), 80);
 }
 
+TEST_F(AsteroidsTest, ParentSetAfterStartLeavesThePoolOnItsField)
+{
+    Asteroids.Start();
+    QWidget other;
+    other.resize(200, 100);
+    Asteroids.SetParent(&other);
+    Asteroids.do_Timer();
+    ASSERT_EQ(Flying().size(), 1);
+    // It enters its own field, at that field's edge; the new parent is
+    // only where the next pool goes.
+    EXPECT_EQ(Flying().at(0)->parentWidget(), &Field);
+    EXPECT_EQ(Flying().at(0)->GetLeft(), 480);
+    for (TSprite *s : Asteroids.Sprites())
+        EXPECT_EQ(s->parentWidget(), &Field);
+    EXPECT_TRUE(other.findChildren<TSprite *>().isEmpty());
+}
+
 TEST(AsteroidsWithoutParent, PoolIsMadeButNothingEntersUntilThereIsAParent)
 {
     TImageList rocks(64, 64);

@@ -1,6 +1,7 @@
 // The game window, loaded as the host loads it: its form and objects with a
 // recording engine, then its own program on the real engine.
 #include "disk.h"
+#include "formcontrols.h"
 #include "modulefakes.h"
 #include "saveforminfo.h"
 #include "sprite.h"
@@ -8,7 +9,9 @@
 
 #include <QFile>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -166,6 +169,75 @@ TEST_F(GameFormTest, OwnRunReadsTheEditorAndAddsTheGamesObjects)
     EXPECT_LT(t.elapsed(), 1000 * TimeScale());
 }
 
+TEST_F(GameFormTest, BackgroundPaintsEachDirtyRectangleAsItsPictureHasIt)
+{
+    Open();
+    auto *background = qobject_cast<TImage *>(Window->findChild<QWidget *>("imgBackground"));
+    ASSERT_NE(background, nullptr);
+    const QImage picture = background->Picture();
+    // Rectangles as moving sprites leave them: two that overlap, a small
+    // one, and one cut by the field's edge.
+    QRegion dirty;
+    dirty += QRect(10, 20, 64, 64);
+    dirty += QRect(60, 50, 122, 65);
+    dirty += QRect(300, 200, 27, 12);
+    dirty += QRect(440, 280, 64, 64);
+    ASSERT_GT(dirty.rectCount(), 3);
+    QImage out(Screen->size(), QImage::Format_ARGB32_Premultiplied);
+    const QRgb untouched = qRgb(255, 0, 255);
+    out.fill(untouched);
+    // Rendering starts at the region's corner, as the field paints it.
+    Screen->render(&out, dirty.boundingRect().topLeft(), dirty);
+    // The picture starts 240 pixels left of the field.
+    int wrong = 0;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            wrong += out.pixel(x, y) != (dirty.contains(QPoint(x, y)) ? picture.pixel(x + 240, y) : untouched);
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(GameFormTest, TheFieldIsPaintedAtMostOnceAFrameAndShowsTheLastMove)
+{
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.data()));
+    struct TPaints : QObject
+    {
+        int Count = 0;
+        QPoint Last;
+        bool eventFilter(QObject *AWatched, QEvent *AEvent) override
+        {
+            if (AEvent->type() == QEvent::Paint) {
+                ++Count;
+                Last = static_cast<QWidget *>(AWatched)->pos();
+            }
+            return false;
+        }
+    } paints;
+    Ship->installEventFilter(&paints);
+    Ship->SetVisible(true);
+    ASSERT_TRUE(processEventsUntil([&] { return paints.Count > 0; }));
+
+    // A move on every pass of the event loop, far more often than frames.
+    const qreal rate = Window->screen()->refreshRate();
+    paints.Count = 0;
+    const int moves = 500;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 1; i <= moves; ++i) {
+        Ship->move(i % 300, 100);
+        QCoreApplication::processEvents();
+    }
+    const qint64 ms = t.elapsed();
+    // Paints a frame apart at least: a busier machine paints fewer, never more.
+    EXPECT_LE(paints.Count, ms * rate / 1000 + 2) << "in " << ms << " ms";
+    EXPECT_LT(paints.Count, moves);
+    // None is lost: the last move is painted, and so is one long after.
+    const QPoint last = Ship->pos();
+    ASSERT_TRUE(processEventsUntil([&] { return paints.Last == last; }));
+    Ship->move(7, 7);
+    ASSERT_TRUE(processEventsUntil([&] { return paints.Last == QPoint(7, 7); }));
+}
+
 // The real engine on the game's own program.
 class GamePlayTest : public GameTest
 {
@@ -260,6 +332,20 @@ TEST_F(GamePlayTest, CollisionsAndWrongArgumentsThroughTheEngine)
     Click("btRun");
     ASSERT_TRUE(processEventsUntil([&] { return !Errors().isEmpty(); }));
     EXPECT_EQ(Errors().value(0), "CodeError 2: TypeError: Asteroids.CheckCollision takes a TSprite, not Screen");
+    Click("btStop");
+}
+
+TEST_F(GamePlayTest, ScreenIsAPanelToThePrograms)
+{
+    Open();
+    Core.Source = "Screen.Width = 300; Screen.Height = 200;\n"
+                  "console.log([Screen.Left, Screen.Top, Screen.Width, Screen.Height, Screen.Right,\n"
+                  "             Screen.Bottom, Screen.Visible].join(' '));\n";
+    Click("btRun");
+    ASSERT_TRUE(processEventsUntil([&] { return !Core.Log.filter("Message").isEmpty() || !Errors().isEmpty(); }));
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join('\n'));
+    EXPECT_EQ(Core.Log.filter("Message").value(0), "Message 0 41 300 200 300 200 true");
+    EXPECT_EQ(Screen->size(), QSize(300, 200));
     Click("btStop");
 }
 
