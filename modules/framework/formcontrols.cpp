@@ -22,6 +22,36 @@ bool IsOpaque(const QImage &AImage)
 
 } // namespace
 
+void TPanel::SetVisible(bool V)
+{
+    setVisible(V);
+    emit Changed();
+}
+
+void TPanel::MoveTo(int ALeft, int ATop)
+{
+    move(ALeft, ATop);
+    emit Changed();
+}
+
+void TPanel::SizeTo(int AWidth, int AHeight)
+{
+    resize(AWidth, AHeight);
+    emit Changed();
+}
+
+void TPanel::moveEvent(QMoveEvent *AEvent)
+{
+    QWidget::moveEvent(AEvent);
+    emit Changed();
+}
+
+void TPanel::resizeEvent(QResizeEvent *AEvent)
+{
+    QWidget::resizeEvent(AEvent);
+    emit Changed();
+}
+
 void TImage::SetPicture(const QImage &APicture)
 {
     FPicture = APicture;

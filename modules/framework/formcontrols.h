@@ -37,25 +37,38 @@ public:
 class MODULEFRAMEWORK_EXPORT TPanel : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft)
-    Q_PROPERTY(int Top READ GetTop WRITE SetTop)
-    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)
-    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)
-    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
+    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft NOTIFY Changed)
+    Q_PROPERTY(int Top READ GetTop WRITE SetTop NOTIFY Changed)
+    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth NOTIFY Changed)
+    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight NOTIFY Changed)
+    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible NOTIFY Changed)
 
 public:
     explicit TPanel(QWidget *AParent = nullptr) : QWidget(AParent) {}
 
     int GetLeft() const { return x(); }
-    void SetLeft(int V) { move(V, y()); }
+    void SetLeft(int V) { MoveTo(V, y()); }
     int GetTop() const { return y(); }
-    void SetTop(int V) { move(x(), V); }
+    void SetTop(int V) { MoveTo(x(), V); }
     int GetWidth() const { return width(); }
-    void SetWidth(int V) { resize(V, height()); }
+    void SetWidth(int V) { SizeTo(V, height()); }
     int GetHeight() const { return height(); }
-    void SetHeight(int V) { resize(width(), V); }
+    void SetHeight(int V) { SizeTo(width(), V); }
     bool GetVisible() const { return !isHidden(); }
-    void SetVisible(bool V) { setVisible(V); }
+    void SetVisible(bool V);
+
+signals:
+    // The place, size or visibility changed: through the setters, or through
+    // Qt's own move and resize of a shown panel (a layout's among them).
+    void Changed();
+
+protected:
+    void moveEvent(QMoveEvent *AEvent) override;
+    void resizeEvent(QResizeEvent *AEvent) override;
+
+private:
+    void MoveTo(int ALeft, int ATop);
+    void SizeTo(int AWidth, int AHeight);
 };
 
 // A picture drawn at its own size from the control's top-left corner and cut

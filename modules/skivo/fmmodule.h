@@ -19,8 +19,8 @@ class TXiButton;
 class TScreen : public TPanel
 {
     Q_OBJECT
-    Q_PROPERTY(int Right READ GetRight)
-    Q_PROPERTY(int Bottom READ GetBottom)
+    Q_PROPERTY(int Right READ GetRight NOTIFY Changed)
+    Q_PROPERTY(int Bottom READ GetBottom NOTIFY Changed)
 
 public:
     explicit TScreen(QWidget *AOwner = nullptr);
