@@ -57,6 +57,18 @@ HOME="$work/home" XDG_RUNTIME_DIR="$work/xdg" XDG_CONFIG_HOME="$work/home" \
 pids+=($!)
 until_true test -S "$work/native" || fail "PulseAudio did not start: $(tail -n 20 "$work/pulse.log")"
 
+# CPU seconds the sound server has used so far (user + system).
+pulse_pid=${pids[-1]}
+pulse_cpu() {
+  awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); print ($12 + $13) / hz }' "/proc/$pulse_pid/stat"
+}
+
 echo "== on a desktop: Xvfb $DISPLAY with openbox, a PulseAudio server of its own (QT_QPA_PLATFORM=xcb)"
+start=$SECONDS
+cpu0=$(pulse_cpu)
 QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/native" HOME="$work/home" XDG_RUNTIME_DIR="$work/xdg" \
   "$bench" "$@"
+status=$?
+awk -v a="$cpu0" -v b="$(pulse_cpu)" -v s=$((SECONDS - start)) \
+  'BEGIN { printf "  sound server, whole bench: %.1f%% of one core\n", s > 0 ? 100 * (b - a) / s : 0 }'
+exit $status
