@@ -70,5 +70,5 @@ QT_QPA_PLATFORM=xcb PULSE_SERVER="unix:$work/native" HOME="$work/home" XDG_RUNTI
   "$bench" "$@"
 status=$?
 awk -v a="$cpu0" -v b="$(pulse_cpu)" -v s=$((SECONDS - start)) \
-  'BEGIN { printf "  sound server, whole bench: %.1f%% of one core\n", s > 0 ? 100 * (b - a) / s : 0 }'
+  'BEGIN { printf "  sound server, whole bench: %.1f%% of one core\n", (s > 0 ? 100 * (b - a) / s : 0) }'
 exit $status
