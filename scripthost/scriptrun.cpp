@@ -129,8 +129,11 @@ bool TScriptRun::Invoke(const QJSValue &AFn)
     QJSManagedValue(AFn, FEngine).call();
     if (!FEngine->hasError())
         return Settle({}, {}, false, false);
-    const QJSValue E = FEngine->catchError();
-    return Settle(E, ErrorTrace(E), true, false);
+    // evaluate() hands over a pending exception with the stack it was thrown
+    // with, a thrown value that is not an error included.
+    QStringList Trace;
+    const QJSValue E = FEngine->evaluate(QString(), QString(), 1, &Trace);
+    return Settle(E, Trace, true, false);
 }
 
 bool TScriptRun::Settle(const QJSValue &AError, const QStringList &ATrace, bool AFailed, bool AWholeProgram)

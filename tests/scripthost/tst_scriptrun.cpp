@@ -102,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorCase{"Loop", "var n = 0;\nfunction loop() {\n  if (++n == 5)\n    throw new Error('five');\n}\n", 4,
                    "    throw new Error('five');", "five"},
         TErrorCase{"ThrownValue", "function setup() {\n  throw 42;\n}\n", 2, "  throw 42;", "42"},
+        TErrorCase{"ThrownValueInLoop", "function loop() {\n  throw 'stop';\n}\n", 2, "  throw 'stop';", "stop"},
         TErrorCase{"Repeater", "createRepeater(2000).OnInterval = function () {\n  undefinedFn();\n};\n", 2,
                    "  undefinedFn();", "undefinedFn"},
         TErrorCase{"RepeaterDuringDelay",
