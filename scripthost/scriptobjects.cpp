@@ -98,7 +98,7 @@ QJSValue TScriptObjects::Get(int AId, int AProp)
 {
     if (ThrowPending())
         return {};
-    if (QVariant Kept; TakeFresh(*S, AId, AProp, Kept))
+    if (QVariant Kept; MayBeKept(AId, AProp) && TakeFresh(*S, AId, AProp, Kept))
         return ValueToScript(FEngine, Kept);
     auto R = std::make_shared<TUiResult>();
     auto State = S;
@@ -120,6 +120,18 @@ QJSValue TScriptObjects::Get(int AId, int AProp)
         },
         R);
     return Done ? Result(*R) : QJSValue();
+}
+
+bool TScriptObjects::MayBeKept(int AId, int AProp)
+{
+    const qint64 Key = (qint64(AId) << 32) | quint32(AProp);
+    if (const auto It = FKeptKinds.constFind(Key); It != FKeptKinds.cend())
+        return *It;
+    const QMetaObject *M = nullptr;
+    QString Name;
+    const bool Kept = S->Describe(AId, M, Name) && M->property(AProp).hasNotifySignal();
+    FKeptKinds.insert(Key, Kept);
+    return Kept;
 }
 
 void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)

@@ -39,6 +39,9 @@ private:
     // is wanted and AValue is none.
     bool CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
     int MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc);
+    // Whether reads of AProp of object AId can be served from the kept copy
+    // (the property has a change signal); looked up once.
+    bool MayBeKept(int AId, int AProp);
 
     std::shared_ptr<TRunState> S;
     TUiBridge &FBridge;
@@ -47,4 +50,5 @@ private:
     QJSValue FWrapFn;
     QHash<int, QJSValue> FWrappers;
     QHash<QString, int> FMethodCache;
+    QHash<qint64, bool> FKeptKinds;
 };

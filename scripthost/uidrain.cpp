@@ -22,6 +22,13 @@ void WakeForRoom(TRunState &S)
     if (S.Waiting == TRunState::TWait::Room && S.Ops.size() < KQueueLow && S.QueuedReports < KReportsLow)
         S.Wake.notify_all();
 }
+// Under the lock: AFinished calls were carried out (a detached run has
+// dropped its count already).
+void CountOff(TRunState &S, size_t &AFinished)
+{
+    S.Unfinished -= std::min(S.Unfinished, AFinished);
+    AFinished = 0;
+}
 } // namespace
 
 void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::shared_ptr<TRunState> &ACurrent)
@@ -52,6 +59,9 @@ void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::sh
             WakeForRoom(*S);
         }
         auto Previous = std::exchange(ACurrent, S);
+        // Carried-out calls are counted off under the lock taken anyway for
+        // a result, or once at the end of the batch.
+        size_t Finished = 0;
         for (auto &Op : Batch) {
             try {
                 Op.Run();
@@ -60,14 +70,18 @@ void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::sh
             }
             if (!Host)
                 return; // a call freed the window and with it this engine
-            std::lock_guard L(S->Lock);
-            if (S->Unfinished > 0) // a detached run has dropped its count
-                --S->Unfinished;
+            ++Finished;
             if (Op.Result) {
+                std::lock_guard L(S->Lock);
+                CountOff(*S, Finished);
                 Op.Result->Done = true;
                 if (S->Waiting == TRunState::TWait::Result)
                     S->Wake.notify_all();
             }
+        }
+        if (Finished > 0) {
+            std::lock_guard L(S->Lock);
+            CountOff(*S, Finished);
         }
         ACurrent = Previous;
         Batch.clear();
