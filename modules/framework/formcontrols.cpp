@@ -22,9 +22,10 @@ bool IsOpaque(const QImage &AImage)
 
 } // namespace
 
-void TPanel::SetVisible(bool V)
+void TPanel::setVisible(bool V)
 {
-    setVisible(V);
+    // show() and hide() come here too.
+    QWidget::setVisible(V);
     emit Changed();
 }
 

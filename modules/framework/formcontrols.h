@@ -55,7 +55,8 @@ public:
     int GetHeight() const { return height(); }
     void SetHeight(int V) { SizeTo(width(), V); }
     bool GetVisible() const { return !isHidden(); }
-    void SetVisible(bool V);
+    void SetVisible(bool V) { setVisible(V); }
+    void setVisible(bool V) override;
 
 signals:
     // The place, size or visibility changed: through the setters, or through
@@ -63,12 +64,10 @@ signals:
     void Changed();
 
 protected:
-    void moveEvent(QMoveEvent *AEvent) override;
-    void resizeEvent(QResizeEvent *AEvent) override;
-
-private:
     void MoveTo(int ALeft, int ATop);
     void SizeTo(int AWidth, int AHeight);
+    void moveEvent(QMoveEvent *AEvent) override;
+    void resizeEvent(QResizeEvent *AEvent) override;
 };
 
 // A picture drawn at its own size from the control's top-left corner and cut

@@ -63,7 +63,7 @@ QImage TImageList::GetImage(int AIndex) const
 }
 
 TSprite::TSprite(QObject *AOwner)
-    : QWidget(nullptr)
+    : TPanel(nullptr)
 {
     // The owner frees the sprite when it goes; until it is given a parent the
     // sprite is drawn nowhere. A sprite on a parent is freed with it at the
@@ -102,25 +102,13 @@ void TSprite::setVisible(bool V)
     emit Changed();
 }
 
-void TSprite::MoveTo(int ALeft, int ATop)
-{
-    move(ALeft, ATop);
-    emit Changed();
-}
-
-void TSprite::SizeTo(int AWidth, int AHeight)
-{
-    resize(AWidth, AHeight);
-    emit Changed();
-}
-
 bool TSprite::event(QEvent *AEvent)
 {
     // Whether the sprite is out of its parent's area depends on the parent's
     // size: watch the parent it has.
     if (AEvent->type() == QEvent::ParentAboutToChange && parentWidget())
         parentWidget()->removeEventFilter(this);
-    const bool Done = QWidget::event(AEvent);
+    const bool Done = TPanel::event(AEvent);
     if (AEvent->type() == QEvent::ParentChange) {
         if (parentWidget())
             parentWidget()->installEventFilter(this);
@@ -133,19 +121,7 @@ bool TSprite::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
     if (AWatched == parentWidget() && AEvent->type() == QEvent::Resize)
         emit Changed();
-    return QWidget::eventFilter(AWatched, AEvent);
-}
-
-void TSprite::moveEvent(QMoveEvent *AEvent)
-{
-    QWidget::moveEvent(AEvent);
-    emit Changed();
-}
-
-void TSprite::resizeEvent(QResizeEvent *AEvent)
-{
-    QWidget::resizeEvent(AEvent);
-    emit Changed();
+    return TPanel::eventFilter(AWatched, AEvent);
 }
 
 void TSprite::StartTimer()

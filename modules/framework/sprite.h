@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formcontrols.h"
 #include "moduleframework_export.h"
 #include "valuelist.h"
 
@@ -50,14 +51,12 @@ private:
 // A picture control that shows one image of an image list at a time and
 // steps through the list on a timer of its own. Scripts reach it by the
 // property and method names below, so they are its script vocabulary.
-// Every member is for the UI thread only; the script engine marshals.
-class MODULEFRAMEWORK_EXPORT TSprite : public QWidget
+// Every member is for the UI thread only; the script engine marshals. Its
+// place and size are a panel's; Changed also tells of a change of its
+// parent or of the parent's size, on which IsOutOfScreen depends.
+class MODULEFRAMEWORK_EXPORT TSprite : public TPanel
 {
     Q_OBJECT
-    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft NOTIFY Changed)
-    Q_PROPERTY(int Top READ GetTop WRITE SetTop NOTIFY Changed)
-    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth NOTIFY Changed)
-    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight NOTIFY Changed)
     Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible NOTIFY Changed)
     Q_PROPERTY(bool Active READ GetActive)
     Q_PROPERTY(int ImageIndex READ GetImageIndex WRITE SetImageIndex)
@@ -92,16 +91,9 @@ public:
     // parent and never becomes a window of its own.
     void SetParent(QWidget *AParent);
 
-    int GetLeft() const { return x(); }
-    void SetLeft(int V) { MoveTo(V, y()); }
-    int GetTop() const { return y(); }
-    void SetTop(int V) { MoveTo(x(), V); }
-    int GetWidth() const { return width(); }
-    void SetWidth(int V) { SizeTo(V, height()); }
-    int GetHeight() const { return height(); }
-    void SetHeight(int V) { SizeTo(width(), V); }
+    // Its own flag: the collision test and scripts see it even while the
+    // sprite has no parent to be shown on.
     bool GetVisible() const { return FVisible; }
-    void SetVisible(bool V) { setVisible(V); }
     void setVisible(bool V) override;
 
     bool GetActive() const { return FActive; }
@@ -132,24 +124,13 @@ public:
     // Passes completed since the last Start (read by tests).
     int Count() const { return FCount; }
 
-signals:
-    // The place, size or visibility changed, or the parent's size or the
-    // parent itself: through the setters, or through Qt's own move and
-    // resize of a shown sprite or parent. (A hidden sprite moved with
-    // QWidget::move directly is not announced: use the setters.)
-    void Changed();
-
 protected:
     bool event(QEvent *AEvent) override;
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
     void paintEvent(QPaintEvent *) override;
-    void moveEvent(QMoveEvent *) override;
-    void resizeEvent(QResizeEvent *) override;
 
 private:
     void StartTimer();
-    void MoveTo(int ALeft, int ATop);
-    void SizeTo(int AWidth, int AHeight);
 
     int FCount = 0;
     int FRepeatCount = 0;
