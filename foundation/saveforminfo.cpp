@@ -3,8 +3,11 @@
 #include "debugtrace.h"
 #include "disk.h"
 #include "tavgraphics.h"
+#include "windowframe.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QWindow>
 #include <QWidget>
 #include <algorithm>
 #include <climits>
@@ -24,20 +27,6 @@ QString &fileNameOverride()
 {
     static QString name;
     return name;
-}
-
-bool frameKnown(const QWidget *Form)
-{
-    return Form->frameGeometry().size() != Form->size();
-}
-
-// Outer size to the client size resize() takes.
-void setOuterSize(QWidget *Form, int Width, int Height)
-{
-    const QRect frame = Form->frameGeometry();
-    const int dw = frame.width() - Form->width();
-    const int dh = frame.height() - Form->height();
-    Form->resize(qMax(0, Width - dw), qMax(0, Height - dh));
 }
 
 // The rectangle that holds every monitor; empty when there is none.
@@ -120,11 +109,19 @@ TSaveFormInfo::TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, i
         AOwner->setWindowState((AOwner->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     } else if (IsOnAnyMonitor(left, top, width, height)) {
         keepReachable(left, top, width, height);
-        AOwner->move(left, top);
-        setOuterSize(AOwner, width, height);
-        if (!frameKnown(AOwner) && !AOwner->windowFlags().testFlag(Qt::FramelessWindowHint)) {
-            FPendingBounds = QRect(left, top, width, height);
-            AOwner->installEventFilter(this);
+        const QRect outer(left, top, width, height);
+        if (const std::optional<QMargins> margins = FinishedFrameMargins(AOwner)) {
+            AOwner->setGeometry(outer.marginsRemoved(*margins));
+        } else {
+            // No frame yet: the outer bounds stand for the client's until the
+            // window manager has finished the frame; then they are corrected.
+            AOwner->move(left, top);
+            AOwner->resize(width, height);
+            if (!AOwner->windowFlags().testFlag(Qt::FramelessWindowHint)) {
+                FPendingBounds = outer;
+                FrameExtentsChangedEvent();
+                AOwner->installEventFilter(this);
+            }
         }
     }
 }
@@ -132,23 +129,50 @@ TSaveFormInfo::TSaveFormInfo(QWidget *AOwner, int ALeft, int ATop, int AWidth, i
 bool TSaveFormInfo::eventFilter(QObject *AWatched, QEvent *AEvent)
 {
     QWidget *form = FForm.data();
-    if (AWatched == form && FPendingBounds.isValid()) {
+    if (form && FPendingBounds.isValid()) {
         const QEvent::Type type = AEvent->type();
-        if ((type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize) && frameKnown(form)) {
-            const QRect outer = FPendingBounds;
-            FPendingBounds = QRect();
-            form->removeEventFilter(this);
-            if (!(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-                setOuterSize(form, outer.width(), outer.height());
-                // Mapped elsewhere than asked (the window system's first
-                // placement can lose the position): once more, now that the
-                // frame is known.
-                if (form->frameGeometry().topLeft() != outer.topLeft())
-                    form->move(outer.topLeft());
+        if (AWatched == form) {
+            if (type == QEvent::Show && !FExposeWatch && form->windowHandle()) {
+                // The first exposure: a backstop for a window manager that
+                // finishes the frame without a report after it.
+                FExposeWatch = form->windowHandle();
+                FExposeWatch->installEventFilter(this);
             }
+            if (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize
+                || type == FrameExtentsChangedEvent())
+                CorrectToFrame();
+        } else if (AWatched == FExposeWatch && type == QEvent::Expose) {
+            CorrectToFrame();
         }
     }
     return QObject::eventFilter(AWatched, AEvent);
+}
+
+void TSaveFormInfo::CorrectToFrame()
+{
+    QWidget *form = FForm.data();
+    const std::optional<QMargins> margins = FinishedFrameMargins(form);
+    if (!margins)
+        return;
+    const QRect outer = std::exchange(FPendingBounds, QRect());
+    form->removeEventFilter(this);
+    if (FExposeWatch)
+        FExposeWatch->removeEventFilter(this);
+    // Whatever else follows the frame (a minimum outer size) follows it first.
+    QEvent finished(FrameExtentsChangedEvent());
+    QCoreApplication::sendEvent(form, &finished);
+    if (form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+        return;
+    // Within the size limits the program set (the game's fixed client size,
+    // a lesson's minimum), which win over the stored size.
+    const QSize client = outer.marginsRemoved(*margins).size().expandedTo(QSize(0, 0)).boundedTo(
+        form->maximumSize()).expandedTo(form->minimumSize());
+    // As client geometry, which Qt hands the window manager with the frame
+    // that has been verified: the frame then stands at the stored corner
+    // wherever the window manager first put it.
+    const QRect wanted(outer.topLeft() + QPoint(margins->left(), margins->top()), client);
+    if (form->geometry() != wanted)
+        form->setGeometry(wanted);
 }
 
 TSaveFormInfo::~TSaveFormInfo()
@@ -182,7 +206,7 @@ bool TSaveFormInfo::SaveInfo()
     QWidget *form = FForm.data();
     if (!form)
         return true;
-    const QRect bounds = form->frameGeometry();
+    const QRect bounds = OuterBounds(form);
     int width = bounds.width();
     int height = bounds.height();
     if (form->windowState() & Qt::WindowMaximized) {

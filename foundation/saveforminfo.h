@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QWindow>
 
 class QWidget;
 
@@ -52,11 +53,16 @@ protected:
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
+    // Once the window manager has finished the frame: the outer bounds
+    // applied as client bounds made exact, unless the window is maximized.
+    void CorrectToFrame();
+
     QPointer<QWidget> FForm;
     QString FSection;
     // The outer bounds applied before the window had a frame; set again once
-    // the frame is known, so that the window does not grow by its frame at
+    // the frame is finished, so that the window does not grow by its frame at
     // every start, and stands where it was even when its first mapping put
     // it elsewhere.
     QRect FPendingBounds;
+    QPointer<QWindow> FExposeWatch;
 };

@@ -1,13 +1,12 @@
 #include "valuelist.h"
 
+#include "floattext.h"
 #include "inttext.h"
 
 #include <QLocale>
 #include <QStringDecoder>
 
 #include <charconv>
-#include <clocale>
-#include <locale.h>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -226,15 +225,7 @@ bool ParseFloat(const QString &S, double &Out)
     }
     if (i != n)
         return false;
-    // strtod_l with the C locale: independent of the process locale, and it
-    // gives infinity on overflow and zero on underflow.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    char *end = nullptr;
-    const double value = strtod_l(ascii.c_str(), &end, cLocale);
-    if (end != ascii.c_str() + ascii.size())
-        return false;
-    Out = value;
-    return true;
+    return ParseCDouble(ascii, Out);
 }
 
 // General format with 15 significant digits.

@@ -30,8 +30,9 @@ public:
 
     // Brings the cached picture up to date; every paint calls it first.
     void UpdatePreview();
+    // For tests only: the cached picture, and how often it has been built
+    // since the control was made.
     const QPixmap &Preview() const { return FBitmapPreview; }
-    // How often the picture has been built since the control was made.
     int PreviewBuilds() const { return FPreviewBuilds; }
 
     // The top-left corners at which tiles of ATile are drawn over AArea:

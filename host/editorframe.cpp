@@ -32,15 +32,41 @@ QFont CodeFont(int APixels)
     return font;
 }
 
+void NoFontSmoothing(QsciScintilla *AEditor)
+{
+    // The component makes a QFont of its own for every style from the
+    // style's face and size and takes smoothing from its font quality only:
+    // a strategy on the fonts handed to it, or to its lexer, is lost.
+    AEditor->SendScintilla(QsciScintilla::SCI_SETFONTQUALITY, QsciScintilla::SC_EFF_QUALITY_NON_ANTIALIASED);
+}
+
+QStringList SplitAtLineBreaks(const QString &AText)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    return AText.split(lineBreak);
+}
+
+namespace {
+
+// Line ALine of AEditor without its line break.
+QString LineText(const QsciScintilla *AEditor, int ALine)
+{
+    QString line = AEditor->text(ALine);
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------
 // TEditorLines
 
 QStringList TEditorLines::SplitLines(const QString &AText)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
     if (AText.isEmpty())
         return {};
-    QStringList lines = AText.split(lineBreak);
+    QStringList lines = SplitAtLineBreaks(AText);
     // A final line break ends the last line; it does not start another.
     if (lines.size() > 1 && lines.last().isEmpty())
         lines.removeLast();
@@ -59,18 +85,14 @@ QString TEditorLines::Strings(int AIndex) const
 {
     if (AIndex < 0 || AIndex >= Count())
         return QString();
-    QString line = FEditor->text(AIndex);
-    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-        line.chop(1);
-    return line;
+    return LineText(FEditor, AIndex);
 }
 
 QStringList TEditorLines::ToStringList() const
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
     if (FEditor->length() == 0)
         return {};
-    return FEditor->text().split(lineBreak);
+    return SplitAtLineBreaks(FEditor->text());
 }
 
 QString TEditorLines::Text() const
@@ -134,9 +156,7 @@ bool TSourceEditor::EnhancedEnd(bool AExtend)
     int line = 0;
     int index = 0;
     getCursorPosition(&line, &index);
-    QString text = this->text(line);
-    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-        text.chop(1);
+    const QString text = LineText(this, line);
     int lastNonBlank = int(text.size());
     while (lastNonBlank > 0 && text.at(lastNonBlank - 1).isSpace())
         --lastNonBlank;
@@ -157,9 +177,7 @@ bool TSourceEditor::SmartTab()
     getCursorPosition(&line, &index);
     // The nearest line above that reaches past the caret.
     for (int above = line - 1; above >= 0; --above) {
-        QString text = this->text(above);
-        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-            text.chop(1);
+        const QString text = LineText(this, above);
         if (text.trimmed().isEmpty())
             continue;
         if (index >= text.size())
@@ -254,6 +272,7 @@ TfrEditor::TfrEditor(QWidget *AOwner)
         SynJScriptSyn->setColor(maroon, style);
     moSrc->setUtf8(true);
     moSrc->setLexer(SynJScriptSyn);
+    NoFontSmoothing(moSrc);
 
     // Gutter: line numbers in a smaller face, with room to the right.
     moSrc->setMarginsFont(CodeFont(11));

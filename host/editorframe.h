@@ -120,6 +120,12 @@ KBHOST_EXPORT QString EditorSourceText();
 
 // "Courier New" at APixels, as the editor and the message pane draw text.
 KBHOST_EXPORT QFont CodeFont(int APixels);
+// AEditor draws its text, margins included, without font smoothing, as the
+// editor and the message pane do.
+void NoFontSmoothing(QsciScintilla *AEditor);
+
+// AText split at each line break: CR LF, LF or CR.
+QStringList SplitAtLineBreaks(const QString &AText);
 
 // Fills AFrame with a sunken client panel and returns it; AChild, made on
 // that panel, fills it without a frame of its own.

@@ -63,6 +63,8 @@ public:
     QTimer *tmClose = nullptr;
     TfrCaption *frCaption = nullptr;
 
+    // For tests only: the placement memory, made when the window is first
+    // shown.
     TSaveFormInfo *SaveFormInfo() const { return FSaveFormInfo; }
 
     // The placement memory is made here, before the native window exists,

@@ -4,27 +4,15 @@
 #include "editorframe.h"
 #include "mainform.h"
 #include "packetcodes.h"
+#include "strg.h"
 #include "valuelist.h"
 #include "view.h"
 
-#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <Qsci/qsciscintilla.h>
 
 namespace {
-
-// Blanks and control characters off both ends, as the error text is tested.
-QString TrimControls(const QString &S)
-{
-    qsizetype first = 0;
-    qsizetype last = S.size();
-    while (first < last && S.at(first).unicode() <= u' ')
-        ++first;
-    while (last > first && S.at(last - 1).unicode() <= u' ')
-        --last;
-    return S.mid(first, last - first);
-}
 
 QWidget *MainSplitter()
 {
@@ -43,6 +31,7 @@ TfrMessages::TfrMessages(QWidget *AOwner)
     moMsg->setUtf8(true);
     moMsg->setFont(CodeFont(13));
     moMsg->setMarginsFont(CodeFont(11));
+    NoFontSmoothing(moMsg);
     moMsg->setMarginWidth(0, 0);
     moMsg->setMarginWidth(1, 6);
     moMsg->setMarginWidth(2, 0);
@@ -73,10 +62,9 @@ qsizetype TfrMessages::LineCount() const
 
 QStringList TfrMessages::Lines() const
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
     if (!FHoldsLines)
         return {};
-    return moMsg->text().split(lineBreak);
+    return SplitAtLineBreaks(moMsg->text());
 }
 
 void TfrMessages::ShowPane()
@@ -158,7 +146,7 @@ void TfrMessages::rp_CodeError(TValueList *AParams)
     AddLine(QStringLiteral("* Error: %1").arg(errorMsg));
     AddLine(QStringLiteral("  - Line no: %1").arg(lineNo));
     const QString errorText = AParams->Values(PacketKey::ErrorText);
-    if (!TrimControls(errorText).isEmpty())
+    if (!TrimText(errorText).isEmpty())
         AddLine(QStringLiteral("    %1").arg(errorText));
 }
 

@@ -26,7 +26,7 @@ public:
     Q_INVOKABLE void rp_ClearErrorMessage(TValueList *AParams);
     Q_INVOKABLE void rp_Message(TValueList *AParams);
 
-    // The lines that the pane shows.
+    // For tests only: the lines that the pane shows.
     QStringList Lines() const;
 
     // The pane keeps this many of the newest lines, and drops the oldest

@@ -35,6 +35,7 @@ public:
     // has been deleted: Run and Stop never reach a freed window.
     TModuleInterface *CurrentModule() const { return FCurrentModule.data(); }
 
+    // For tests only: whether a module library is held.
     bool IsLoaded() const { return FLibrary.IsLoaded(); }
 
     static QString ModulePath(const QString &AModuleName);

@@ -16,6 +16,7 @@ public:
 
     // Segment AIndex counted from 0; empty past the last one.
     QString GetString(int AIndex) const;
+    // For tests only: the number of segments.
     int Count() const { return int(FParams.size()); }
 
     // Joins the segments with "/"; setting splits without decoding.

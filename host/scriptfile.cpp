@@ -1,10 +1,9 @@
 #include "scriptfile.h"
 
 #include "posixcalls.h"
+#include "savefile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <optional>
 
@@ -75,22 +74,7 @@ QString ReadScriptFile(const QString &AFileName)
 
 void WriteScriptFile(const QString &AFileName, const QByteArray &AData)
 {
-    const auto failed = [&](const QFileDevice &AFile) {
-        return EFileError(QStringLiteral("Cannot write \"%1\": %2").arg(AFileName, AFile.errorString()));
-    };
-    QSaveFile file(AFileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        if (file.write(AData) != AData.size() || !file.commit())
-            throw failed(file);
-        return;
-    }
-    // A file that the learner may write, in a folder that takes no new file
-    // (so no temporary file beside it), is written in place.
-    const QFileInfo info(AFileName);
-    if (!info.isFile() || !info.isWritable())
-        throw failed(file);
-    QFile direct(AFileName);
-    if (!direct.open(QIODevice::WriteOnly | QIODevice::Truncate) || direct.write(AData) != AData.size()
-        || !direct.flush())
-        throw failed(direct);
+    const QString error = SaveFileWhole(AFileName, AData);
+    if (!error.isEmpty())
+        throw EFileError(QStringLiteral("Cannot write \"%1\": %2").arg(AFileName, error));
 }

@@ -23,7 +23,8 @@ inline constexpr qint64 KMaxScriptFileSize = 16 * 1024 * 1024;
 // large or is text in neither.
 KBHOST_EXPORT QString ReadScriptFile(const QString &AFileName);
 
-// Writes AData to the file, replacing it only once the whole text is
-// written; in a folder that takes no new file, a writable file is written
-// in place. Throws EFileError on failure.
+// Writes AData to the file, which then holds its old text whole or AData
+// whole, in a folder that takes no new file too (see SaveFileWhole). A link
+// is written through; a folder, a device or a pipe is refused. Throws
+// EFileError naming the file and the cause.
 KBHOST_EXPORT void WriteScriptFile(const QString &AFileName, const QByteArray &AData);

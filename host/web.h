@@ -54,9 +54,12 @@ public:
     // handling.
     static void DispatchLink(const QString &AURL);
 
-    // The home page's path, and the page shown when it is missing.
+    // The home page's path.
     static QString HomePath();
-    static QString MissingHomePage(const QString &APath);
 
     QWebEngineView *WebBrowser = nullptr;
+
+private:
+    // The page shown when the home page is missing.
+    static QString MissingHomePage(const QString &APath);
 };

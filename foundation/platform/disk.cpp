@@ -2,15 +2,17 @@
 #include "disk.h"
 
 #include "inttext.h"
+#include "posixcalls.h"
+#include "savefile.h"
 #include "strg.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringList>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -44,10 +46,19 @@ enum class LoadResult { Missing, Loaded, Unreadable };
 LoadResult loadLines(const QString &FileName, QStringList &Lines)
 {
     Lines.clear();
-    QFile file(FileName);
-    if (!file.exists())
+    if (!QFileInfo::exists(FileName))
         return LoadResult::Missing;
-    if (QFileInfo(file).isDir() || file.size() > MaxIniSize || !file.open(QIODevice::ReadOnly))
+    // Only a regular file is read: a pipe would wait for a writer, a device
+    // may never end.
+    const TOpenedFile opened = OpenRegularFileForReading(FileName);
+    QFile file;
+    if (opened.Handle < 0
+        || !file.open(opened.Handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (opened.Handle >= 0)
+            ::close(opened.Handle);
+        return LoadResult::Unreadable;
+    }
+    if (file.size() > MaxIniSize)
         return LoadResult::Unreadable;
     const QByteArray data = file.read(MaxIniSize + 1);
     if (file.error() != QFileDevice::NoError || data.size() > MaxIniSize)
@@ -191,17 +202,9 @@ bool WriteIniInteger(const QString &FileName, const QString &Section, const QStr
             }
         }
 
-        const QByteArray data = lines.join(u'\n').toUtf8() + '\n';
-        QSaveFile file(FileName);
-        if (file.open(QIODevice::WriteOnly))
-            return file.write(data) == data.size() && file.commit();
-        // The folder takes no new file to replace it with; a file that is
-        // there and writable is written in place instead.
-        if (loaded == LoadResult::Loaded) {
-            QFile direct(FileName);
-            return direct.open(QIODevice::WriteOnly | QIODevice::Truncate) && direct.write(data) == data.size()
-                   && direct.flush();
-        }
+        // Whole or not at all: a window's placement is never left half
+        // written, and a pipe or a device in the file's place stays.
+        return SaveFileWhole(FileName, lines.join(u'\n').toUtf8() + '\n').isEmpty();
     } catch (...) {
         // The file keeps its old values.
     }

@@ -20,7 +20,8 @@ FOUNDATION_EXPORT int32_t ReadIniInteger(const QString &FileName, const QString 
 
 // Stores Value as decimal text under Key in Section, creating the file and
 // the section when they are missing and keeping every other line. A write
-// that cannot be done (no permission, unreadable file, a name that would
-// break the file's lines) leaves the file as it was; false then.
+// that cannot be done (no permission, a full disk, an unreadable file, a
+// pipe or a device in its place, a name that would break the file's lines)
+// leaves the file as it was; false then.
 FOUNDATION_EXPORT bool WriteIniInteger(const QString &FileName, const QString &Section,
                                        const QString &Key, int32_t Value);

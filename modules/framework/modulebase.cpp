@@ -6,7 +6,9 @@
 #include "packetcodes.h"
 #include "saveforminfo.h"
 #include "scripthost.h"
+#include "strg.h"
 #include "tavgraphics.h"
+#include "windowframe.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -73,23 +75,26 @@ private:
 // Outer frame minus client, for the form's outer Width and Height.
 QSize FrameExtra(const QWidget *W)
 {
-    const QRect frame = W->frameGeometry();
+    const QRect frame = OuterBounds(W);
     return {frame.width() - W->width(), frame.height() - W->height()};
 }
 
 // Holds a window's minimum outer size. Qt's minimum is on the client area,
-// so it follows the frame as the window system reports it. The placement
-// memory sizes the outer frame as soon as the frame is known, on the same
-// events; this filter must see them first, else the old minimum would hold
-// the frame larger than asked. Installed after the placement memory, it
-// does (the filter installed last runs first).
+// so it follows the frame once the window manager has finished it; until
+// then the outer minimum stands for the client's. The placement memory
+// sizes the outer frame on the same reports; this filter must see them
+// first, else the old minimum would hold the frame larger than asked.
+// Installed after the placement memory, it does (the filter installed last
+// runs first).
 class TOuterMinimum : public QObject
 {
 public:
     TOuterMinimum(QWidget *AForm, QSize AOuter)
         : QObject(AForm), FOuter(AOuter)
     {
+        AForm->setMinimumSize(AOuter);
         Apply(AForm);
+        FrameExtentsChangedEvent();
         AForm->installEventFilter(this);
     }
 
@@ -97,7 +102,7 @@ protected:
     bool eventFilter(QObject *AWatched, QEvent *AEvent) override
     {
         const QEvent::Type T = AEvent->type();
-        if (T == QEvent::Show || T == QEvent::Move || T == QEvent::Resize)
+        if (T == QEvent::Show || T == QEvent::Move || T == QEvent::Resize || T == FrameExtentsChangedEvent())
             Apply(static_cast<QWidget *>(AWatched));
         return false;
     }
@@ -105,8 +110,11 @@ protected:
 private:
     void Apply(QWidget *AForm)
     {
-        const QSize extra = FrameExtra(AForm);
-        const QSize client(qMax(0, FOuter.width() - extra.width()), qMax(0, FOuter.height() - extra.height()));
+        const std::optional<QMargins> margins = FinishedFrameMargins(AForm);
+        if (!margins)
+            return;
+        const QSize client(qMax(0, FOuter.width() - margins->left() - margins->right()),
+                           qMax(0, FOuter.height() - margins->top() - margins->bottom()));
         if (AForm->minimumSize() != client)
             AForm->setMinimumSize(client);
     }
@@ -243,16 +251,6 @@ void TModuleBase::InitForm(const QString &ACaption)
     setFont(f);
     resize(480, 600);
     FMinOuterSize = QSize(480, 600);
-}
-
-QString TModuleBase::TrimText(const QString &AText)
-{
-    qsizetype first = 0, last = AText.size();
-    while (first < last && AText.at(first).unicode() <= ' ')
-        ++first;
-    while (last > first && AText.at(last - 1).unicode() <= ' ')
-        --last;
-    return AText.mid(first, last - first);
 }
 
 void TModuleBase::SendSourceCode(const QPlainTextEdit *ASource)

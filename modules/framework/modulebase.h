@@ -156,10 +156,6 @@ public:
     // (ALeft, ATop): 1024 on a monitor at least 1024 + 480 pixels wide.
     static int DefaultLeft(int ALeft, int ATop);
 
-    // Program text as a lesson hands it to the editor: leading and trailing
-    // spaces and control characters (line breaks included) removed.
-    static QString TrimText(const QString &AText);
-
 protected:
     // The look every module window shares: caption, a white 480 x 600 client
     // area that the outer frame may not shrink below 480 x 600, and the font.

@@ -114,6 +114,13 @@ TEST(Strg, IncludeTrailingCharAddsTheCharacterOnlyWhenMissing)
     EXPECT_EQ(s, "a\\/");
 }
 
+TEST(Strg, TrimTextRemovesOuterSpacesAndControlsOnly)
+{
+    EXPECT_EQ(TrimText(" \r\n\t a \r\n\r\n b  \r\n "), "a \r\n\r\n b");
+    EXPECT_EQ(TrimText(" \r\n  \r\n"), "");
+    EXPECT_EQ(TrimText(""), "");
+}
+
 TEST(Disk, GetExecPathIsTheProgramsFolderWithOneTrailingSlash)
 {
     const QString path = GetExecPath();

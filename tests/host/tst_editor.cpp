@@ -1,11 +1,15 @@
 #include "editorframe.h"
 #include "hosttestsupport.h"
+#include "messages.h"
 #include "observerlist.h"
+#include "packetcodes.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QScrollBar>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -94,6 +98,34 @@ TEST(EditorFrameTest, HasItsListedOptionsAndTheComponentsDefaultsForEverythingEl
         if (!listed.contains(style)) {
             EXPECT_EQ(editor.SynJScriptSyn->color(style), stock.color(style)) << style;
         }
+    }
+}
+
+TEST(EditorFrameTest, EditorAndMessagePaneDrawTextWithoutSmoothing)
+{
+    TfrEditor editor;
+    TfrMessages pane;
+    TValueList message = Packet(PacketKey::Msg, QStringLiteral("* Error: x is not defined"));
+    pane.rp_Message(&message);
+    for (QsciScintilla *view : {static_cast<QsciScintilla *>(editor.moSrc), pane.moMsg}) {
+        // Smoothed glyph edges blend ink into paper; unsmoothed text shows
+        // nothing but the styles' own colours, the gutter's included.
+        QSet<QRgb> own;
+        auto add = [&](long ABgr) { own << qRgb(ABgr & 0xFF, (ABgr >> 8) & 0xFF, (ABgr >> 16) & 0xFF); };
+        add(view->SendScintilla(QsciScintilla::SCI_GETCARETFORE));
+        for (int style = 0; style <= QsciScintilla::STYLE_MAX; ++style) {
+            add(view->SendScintilla(QsciScintilla::SCI_STYLEGETFORE, style));
+            add(view->SendScintilla(QsciScintilla::SCI_STYLEGETBACK, style));
+        }
+        view->resize(400, 200);
+        const QImage image = view->viewport()->grab().toImage();
+        QSet<QRgb> blends;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (!own.contains(image.pixel(x, y)))
+                    blends << image.pixel(x, y);
+        EXPECT_TRUE(blends.isEmpty()) << view->objectName().toStdString() << ": " << blends.size()
+                                      << " colours of no style";
     }
 }
 

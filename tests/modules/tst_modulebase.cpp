@@ -354,11 +354,4 @@ TEST(FileDialogFilter, WindowsPatternsBecomeQtFilters)
     EXPECT_EQ(TFileDialog::QtFilter(""), "");
 }
 
-TEST(TrimText, RemovesOuterSpacesAndControlsOnly)
-{
-    EXPECT_EQ(TModuleBase::TrimText(" \r\n\t a \r\n\r\n b  \r\n "), "a \r\n\r\n b");
-    EXPECT_EQ(TModuleBase::TrimText(" \r\n  \r\n"), "");
-    EXPECT_EQ(TModuleBase::TrimText(""), "");
-}
-
 #include "tst_modulebase.moc"
