@@ -128,6 +128,7 @@ public:
 
     TFileDialog *OpenDialog() const { return FOpenDialog; }
     TFileDialog *SaveDialog() const { return FSaveDialog; }
+    // For tests only: the placement memory, made on the first show.
     TSaveFormInfo *SaveFormInfo() const { return FSaveFormInfo; }
 
     void setVisible(bool AVisible) override;

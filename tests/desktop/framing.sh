@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A window comes back exactly where it was left, whatever state its frame is
 # in when the program places it. The window manager is the tests' own
-# kb_stepwm, which frames a window in openbox's four steps (a 1 x 1 frame,
-# the frame at its full size, the frame extents published, the window moved
-# into the frame) and here holds one of them at a time, so that the program
+# kb_stepwm, which frames a window in openbox's four steps (a 1 x 1 frame at
+# 0,0, the frame at its full size, the frame extents published, the frame
+# moved to its place and the window into it) and here holds one of them at a time, so that the program
 # meets each transient state for certain. For every step held: the stored
 # bounds are where the frame opens, twice in a row, and closing stores them
 # unchanged.
@@ -16,7 +16,6 @@ usage="usage: framing.sh PATH/TO/kb_stepwm PATH/TO/Kitebench [OPENER MODULE CAPT
 wm=${1:?$usage}
 exe=${2:?$usage}
 opener=${3:-}
-fail() { echo "FAIL: $*"; exit 1; }
 if [ -n "$opener" ]; then
   module=${4:?$usage}
   title=${5:?$usage}
@@ -27,73 +26,19 @@ else
   section=TfmMain
   stored=(212 127 903 636)
 fi
-hang=$((30 * ${KB_TEST_TIME_SCALE:-1}))
-until_true() {
-  local end=$((SECONDS + hang))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
-for tool in Xvfb xdotool xwininfo xprop; do
-  command -v "$tool" >/dev/null || fail "$tool is missing; ./setup.sh test installs it"
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp -a "$(dirname "$exe")" "$work/app"
-if [ -n "$opener" ]; then
-  cp "$opener" "$work/app/"
-  app=("$work/app/$(basename "$opener")" "$module")
-else
-  app=("$work/app/$(basename "$exe")")
-fi
-ini=$work/app/FormInfo.ini
+tools="Xvfb xdotool xwininfo xprop"
+. "$(dirname "$0")/desktop.sh"
 want="${stored[*]}"
 store() { printf '[%s]\nLeft=%s\nTop=%s\nWidth=%s\nHeight=%s\n' "$section" "${stored[@]}" >"$ini"; }
 
-Xvfb -displayfd 3 -screen 0 1600x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=($!)
-until_true test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$work/display")
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/xdg
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-
-win=""
-frame() {
-  local ax ay w h l r t b
-  read -r ax ay w h < <(xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
-    /^ *Width:/{w=$NF} /^ *Height:/{h=$NF} END{print x, y, w, h}')
-  read -r l r t b < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-  echo "$((ax - l)) $((ay - t)) $((w + l + r)) $((h + t + b))"
-}
 found() {
   win=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
   [ -n "$win" ]
 }
-# The window manager has taken its last step for the window.
-# Only its lines since this start count: a new connection may be given the
-# window id of the one before.
+# The window manager has taken its last step for the window. Only its lines
+# since this start count: a new connection may be given the window id of the
+# one before.
 framed() { tail -n +"$from" "$work/wm.log" | grep -q "^step 4 $(printf '0x%x' "$win") "; }
-settle() {
-  local last="" now end=$((SECONDS + hang))
-  while [ "$SECONDS" -lt "$end" ]; do
-    sleep 0.3
-    now=$(frame)
-    [ "$now" = "$last" ] && return 0
-    last=$now
-  done
-  return 1
-}
-ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 # One window manager for each held step; the program started twice under it.
 for hold in 1 2 3; do

@@ -16,7 +16,6 @@ set -u
 usage="usage: placement.sh PATH/TO/Kitebench [OPENER MODULE CAPTION]"
 exe=${1:?$usage}
 opener=${2:-}
-fail() { echo "FAIL: $*"; exit 1; }
 if [ -n "$opener" ]; then
   module=${3:?$usage}
   title=${4:?$usage}
@@ -27,46 +26,9 @@ else
   first="0 0 1024 768"
   target=(213 147 901 611)
 fi
-# Every wait below ends when what it waits for happens; its limit only turns
-# a hang into a failure, stretched as the tests' own (KB_TEST_TIME_SCALE).
-hang=$((30 * ${KB_TEST_TIME_SCALE:-1}))
-# Runs the command given until it succeeds; false after $hang seconds.
-until_true() {
-  local end=$((SECONDS + hang))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
-for tool in Xvfb openbox xdotool xwininfo xprop; do
-  command -v "$tool" >/dev/null || fail "$tool is missing; ./setup.sh test installs it"
-done
+tools="Xvfb openbox xdotool xwininfo xprop"
+. "$(dirname "$0")/desktop.sh"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp -a "$(dirname "$exe")" "$work/app"
-rm -f "$work/app/FormInfo.ini"
-if [ -n "$opener" ]; then
-  cp "$opener" "$work/app/"
-  app=("$work/app/$(basename "$opener")" "$module")
-else
-  app=("$work/app/$(basename "$exe")")
-fi
-ini=$work/app/FormInfo.ini
-
-# -noreset: the server would otherwise reset when its last client leaves
-# (the xdotool below), and undo what that key did.
-Xvfb -displayfd 3 -screen 0 1600x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-pids+=($!)
-until_true test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$work/display")
 # The first key xdotool sends comes from the XTEST keyboard: the core
 # keyboard switches to that device, and openbox, seeing its keyboard map
 # change, reloads its key bindings; a key that arrives during the reload
@@ -75,34 +37,10 @@ export DISPLAY=:$(head -1 "$work/display")
 xdotool key shift || fail "xdotool could not send a key"
 openbox >/dev/null 2>&1 &
 pids+=($!)
-wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 until_true wm_up || fail "openbox did not start"
-export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/xdg
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 
-win=""
-# The outer frame of the main window: left top width height.
-frame() {
-  local ax ay w h l r t b
-  read -r ax ay w h < <(xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
-    /^ *Width:/{w=$NF} /^ *Height:/{h=$NF} END{print x, y, w, h}')
-  read -r l r t b < <(xprop -id "$win" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-  echo "$((ax - l)) $((ay - t)) $((w + l + r)) $((h + t + b))"
-}
 maximized() { xprop -id "$win" _NET_WM_STATE | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
 shot() { [ -n "${KB_SCREENSHOT_DIR:-}" ] && command -v import >/dev/null && import -window root "$KB_SCREENSHOT_DIR/$1.png"; }
-
-# Settled: the same frame twice in a row, 0.3 s apart.
-settle() {
-  local last="" now end=$((SECONDS + hang))
-  while [ "$SECONDS" -lt "$end" ]; do
-    sleep 0.3
-    now=$(frame)
-    [ "$now" = "$last" ] && return 0
-    last=$now
-  done
-  return 1
-}
 
 framed_window() {
   win=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -1)
@@ -123,7 +61,6 @@ stop() {
   xdotool windowactivate --sync "$win" >/dev/null 2>&1
   sleep 0.3
   xdotool key --clearmodifiers alt+F4
-  ended() { ! kill -0 "$pid" 2>/dev/null; }
   until_true ended || fail "the program did not end on Alt+F4"
   [ -f "$ini" ] || fail "no FormInfo.ini after closing"
   echo "  stored: $(tr "\n" " " <"$ini")"
