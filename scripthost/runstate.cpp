@@ -17,6 +17,24 @@ bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
     return Entered;
 }
 
+TRunState::TCut TRunState::CutShutdown()
+{
+    std::lock_guard L(Lock);
+    if (FPhase.load() != TRunPhase::InShutdown || FCutMarked)
+        return TCut::None;
+    // In shutdown(), the worker waits for the time only in delay().
+    if (Waiting == TWait::Time && EnterLocked(TRunPhase::Stopping, TStopReason::GivenUp))
+        return TCut::Cut;
+    FCutMarked = true;
+    return TCut::Marked;
+}
+
+void TRunState::TakeCutLocked()
+{
+    if (FCutMarked && FPhase.load() == TRunPhase::InShutdown)
+        EnterLocked(TRunPhase::Stopping, TStopReason::GivenUp);
+}
+
 bool TRunState::EnterLocked(TRunPhase APhase, TStopReason AReason)
 {
     const TRunPhase From = FPhase.load();

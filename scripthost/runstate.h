@@ -4,14 +4,16 @@
 // thread: the set-up, the objects the script may use, the queue of calls
 // waiting for the UI thread, and the run's phase.
 //
-// A run's phases, each entered only through TRunState::Enter:
+// A run's phases, each entered only through TRunState::Enter (or, for the
+// cut of shutdown(), CutShutdown and TakeCutLocked, which share its rules):
 //
 //   SetUp --start--> Running --Stop / memory / error--> Stopping
 //                      |                          |
 //                      +--end / error--+----------+
 //                                      v
-//                                 InShutdown --give-up time--> Stopping (shutdown() cut short)
-//                                      |
+//                                 InShutdown --give-up time--> Stopping (shutdown() cut short,
+//                                      |                       in delay() if it gets there:
+//                                      |                       see CutShutdown)
 //                                      v
 //                                    Ended
 //
@@ -120,6 +122,16 @@ public:
     // when the change is not allowed from the present phase.
     bool Enter(TRunPhase APhase, TStopReason AReason = TStopReason::None);
 
+    // shutdown()'s give-up time, on the UI thread. shutdown() waiting in
+    // delay() is cut short at once; one running script is marked, and cut
+    // short at its next delay(), so that its report names the line it waits
+    // on wherever the give-up time found it. Cut when it waits, Marked when
+    // it runs, None when shutdown() is not running or is marked already.
+    enum class TCut { None, Cut, Marked };
+    TCut CutShutdown();
+    // The worker in delay(), Lock held: takes the cut CutShutdown() marked.
+    void TakeCutLocked();
+
     // Registers AObject (once) and returns its id; -1 for null. Any thread.
     int AddObject(QObject *AObject, const QString &AName = {});
     // UI thread: the live object of an id, or null.
@@ -130,6 +142,7 @@ public:
 private:
     bool EnterLocked(TRunPhase APhase, TStopReason AReason);
 
+    bool FCutMarked = false; // guarded by Lock
     std::atomic<TRunPhase> FPhase{TRunPhase::SetUp};
     std::atomic<TStopReason> FReason{TStopReason::None};
 };

@@ -301,7 +301,10 @@ void TScriptRun::WaitUntil(TClock::time_point AUntil)
     {
         std::unique_lock L(S->Lock);
         S->Waiting = TRunState::TWait::Time;
-        S->Wake.wait_until(L, AUntil, [this] { return S->Interrupting(); });
+        S->Wake.wait_until(L, AUntil, [this] {
+            S->TakeCutLocked();
+            return S->Interrupting();
+        });
         S->Waiting = TRunState::TWait::Nothing;
     }
     FMemory->Resume();
@@ -327,6 +330,12 @@ void TScriptRun::delay(double AMs)
         return;
     if (!(AMs > 0))
         AMs = 0;
+    {
+        // shutdown() marked at the give-up time is cut short here, even by
+        // a delay() that would not wait.
+        std::lock_guard L(S->Lock);
+        S->TakeCutLocked();
+    }
     const auto Deadline = TClock::now() + std::chrono::duration_cast<TClock::duration>(
                                               std::chrono::duration<double, std::milli>(std::min(AMs, 1e12)));
     while (!Ending()) {
