@@ -141,10 +141,18 @@ std::optional<QMargins> FinishedFrameMargins(const QWidget *AForm)
     if (!window || !window->handle())
         return std::nullopt;
     if (xcb_connection_t *c = x11Connection(); c && publishesExtents(c)) {
-        const std::optional<QMargins> published = publishedExtents(c, xcb_window_t(AForm->winId()));
+        std::optional<QMargins> published = publishedExtents(c, xcb_window_t(AForm->winId()));
+        if (!published)
+            return std::nullopt;
+        // The server's pixels, in the window's own units as Qt gives them.
+        if (const qreal ratio = window->devicePixelRatio(); ratio > 0 && ratio != 1) {
+            const auto scaled = [ratio](int V) { return qRound(V / ratio); };
+            published = QMargins(scaled(published->left()), scaled(published->top()),
+                                 scaled(published->right()), scaled(published->bottom()));
+        }
         // Until Qt reads the same, it positions the window by a frame that
         // is no longer there.
-        if (!published || window->frameMargins() != *published)
+        if (window->frameMargins() != *published)
             return std::nullopt;
         return published;
     }
