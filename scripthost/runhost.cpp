@@ -5,6 +5,7 @@
 #include "controls.h"
 #include "debugtrace.h"
 #include "freshreads.h"
+#include "leftruns.h"
 #include "scriptrun.h"
 #include "uidrain.h"
 
@@ -19,14 +20,12 @@ TScriptHost::TScriptHost(QWidget *AWindow, ICore *ACore)
 
 TScriptHost::~TScriptHost()
 {
-    // The window is going: end every run without touching it again.
-    for (auto &R : FRuns)
-        R.State->Enter(TRunPhase::Detached, TStopReason::GivenUp);
+    // The window goes at once: its runs are cut off from it and left to end
+    // on their own (leftruns.h), even one inside a long built-in call.
     for (auto &R : FRuns) {
-        if (R.Thread->wait(QDeadlineTimer(KGiveUpMs)))
-            delete R.Thread;
-        else
-            Orphan(R.Thread);
+        R.State->Enter(TRunPhase::Detached, TStopReason::GivenUp);
+        disconnect(R.Thread, nullptr, this, nullptr);
+        LeftRuns::Take(R.Thread, R.State);
         delete R.State->Reads;
         R.State->Reads = nullptr;
         FreeInstances(*R.State);
@@ -155,6 +154,7 @@ void TScriptHost::Launch(std::shared_ptr<TRunState> S)
     QThread *T = QThread::create([S] {
         TScriptRun Run(S);
         Run.Exec();
+        LeftRuns::BeforeFreeing(*S);
     });
     T->setObjectName(QStringLiteral("ScriptRun"));
     T->setStackSize(16 * 1024 * 1024);
@@ -213,7 +213,8 @@ void TScriptHost::GiveUp(QThread *AThread)
                        || (Phase == TRunPhase::Stopping && It->State->Reason() == TStopReason::User);
     It->State->Enter(TRunPhase::Detached, TStopReason::GivenUp);
     disconnect(AThread, nullptr, this, nullptr);
-    Orphan(AThread);
+    LeftRuns::Take(AThread, It->State);
+    DebugTrace(QStringLiteral("ScriptHost - a program ignored Stop and was given up\r\n"));
     if (Reset && FPins)
         FPins->Reset();
     Retire(It);
@@ -261,14 +262,4 @@ void TScriptHost::FreeInstances(TRunState &S)
     for (QObject *I : S.OwnedInstances)
         delete I;
     S.OwnedInstances.clear();
-}
-
-void TScriptHost::Orphan(QThread *AThread)
-{
-    // A thread that would not end: cut off from everything, it is left to
-    // finish on its own and frees itself if it ever does.
-    QObject::connect(AThread, &QThread::finished, AThread, &QObject::deleteLater);
-    if (AThread->isFinished())
-        AThread->deleteLater();
-    DebugTrace(QStringLiteral("ScriptHost - a program ignored Stop and was given up\r\n"));
 }

@@ -48,7 +48,6 @@ private:
     void Retire(std::vector<TRun>::iterator AIt);
     TRun *Find(const std::shared_ptr<TRunState> &S);
     static void FreeInstances(TRunState &S);
-    static void Orphan(QThread *AThread);
 
     ICore *FCore;
     QPointer<TPinBoard> FPins;

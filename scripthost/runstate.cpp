@@ -5,14 +5,21 @@
 
 bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
 {
+    // Freed after the lock is released.
     std::deque<TUiOp> Dropped;
+    std::vector<TScriptObject> Forgotten;
+    std::unordered_map<int, std::unordered_map<int, QVariant>> Unread;
     std::lock_guard L(Lock);
     const bool Entered = EnterLocked(APhase, AReason);
     if (Entered && APhase == TRunPhase::Detached) {
-        // Nothing queued reaches the UI thread any more.
+        // Nothing queued reaches the UI thread any more. The objects' classes
+        // are the module's, which may be unloaded while the run still goes:
+        // the run can describe none of them from here on.
         Dropped.swap(Ops);
         QueuedReports = 0;
         Unfinished = 0;
+        Forgotten.swap(Objects);
+        Unread.swap(Fresh);
     }
     return Entered;
 }

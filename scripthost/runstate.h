@@ -18,7 +18,8 @@
 //                                    Ended
 //
 // Detached (the window is going, or the run was given up) may follow any
-// phase; nothing of the run reaches the UI thread after it.
+// phase; nothing of the run reaches the UI thread after it, and the run no
+// longer knows the window's objects.
 
 #include <QList>
 #include <QObject>
@@ -107,6 +108,10 @@ public:
     // Reads of properties with a change signal, kept while nothing changed
     // them: by object id, the property's index and its value.
     std::unordered_map<int, std::unordered_map<int, QVariant>> Fresh;
+
+    // The program is over and the run's thread frees the engine and ends;
+    // guarded by the lock of the runs left behind (leftruns.h), not by Lock.
+    bool Freeing = false;
 
     TRunPhase Phase() const { return FPhase.load(); }
     TStopReason Reason() const { return FReason.load(); }

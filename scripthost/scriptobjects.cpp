@@ -84,6 +84,8 @@ bool TScriptObjects::CheckObject(const QJSValue &AValue, QMetaType AType, const 
         return true;
     const QMetaObject *Wanted = AType.metaObject();
     const int Id = AValue.isObject() ? FIdOf.call({AValue}).toInt() : -1;
+    if (Cut())
+        return false;
     const QMetaObject *Meta = nullptr;
     QString Name;
     if (Id >= 0 && S->Describe(Id, Meta, Name) && (!Wanted || Meta->inherits(Wanted)))
@@ -143,7 +145,7 @@ void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
     if (!S->Describe(AId, M, Name))
         return;
     const QMetaProperty P = M->property(AProp);
-    if (!CheckNumber(AValue, P.metaType(), Name + QLatin1Char('.') + QString::fromLatin1(P.name())))
+    if (!CheckNumber(AValue, P.metaType(), Name + QLatin1Char('.') + QString::fromLatin1(P.name())) || Cut())
         return;
     TScriptArg A = ArgFromScript(AValue, P.metaType(), FIdOf);
     auto State = S;
@@ -215,13 +217,16 @@ QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AAr
     const QMetaMethod M = Meta->method(Index);
     const QString Shown = S->FunctionHosts.contains(AId) ? AName + QStringLiteral("()") : ObjName + QLatin1Char('.') + AName;
     for (int I = 0; I < M.parameterCount() && I < Argc; ++I)
-        if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown)
+        if (!CheckNumber(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown) || Cut()
             || !CheckObject(AArgs.property(quint32(I)), M.parameterMetaType(I), Shown))
             return {};
     std::vector<TScriptArg> Args;
-    for (int I = 0; I < M.parameterCount(); ++I)
+    for (int I = 0; I < M.parameterCount(); ++I) {
         Args.push_back(I < Argc ? ArgFromScript(AArgs.property(quint32(I)), M.parameterMetaType(I), FIdOf)
                                 : MissingArg(M.parameterMetaType(I)));
+        if (Cut())
+            return {};
+    }
     const bool Void = M.returnMetaType().id() == QMetaType::Void || !M.returnMetaType().isValid();
     // Every call waits for its end, so that one that fails is reported on
     // the line that made it, even the program's last.

@@ -39,6 +39,10 @@ private:
     // is wanted and AValue is none.
     bool CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
     int MethodFor(const QMetaObject *AMeta, const QString &AName, int AArgc);
+    // After the program's own code ran (a valueOf, a getter): whether the run
+    // is being stopped, or was cut off from its window, whose classes it may
+    // then no longer read. A call or write would be dropped now anyway.
+    bool Cut() const { return S->Interrupting(); }
     // Whether reads of AProp of object AId can be served from the kept copy
     // (the property has a change signal); looked up once.
     bool MayBeKept(int AId, int AProp);

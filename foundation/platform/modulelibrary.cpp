@@ -1,8 +1,27 @@
 // Stands in for LoadLibraryW, GetProcAddress and FreeLibrary: QLibrary, with the hints that bind a library's imports at load and keep its symbols local.
 #include "modulelibrary.h"
 
+#include "valuelist.h"
+
 #include <QFile>
+#include <QWidget>
 #include <dlfcn.h>
+
+namespace {
+
+// A module library carries its own copy of Qt's type record for each type
+// that its published members name, and Qt's registry keeps for good the
+// first copy registered under a type's name: a module's copy would be
+// unmapped with the module. The types of this library and of Qt that modules
+// name are registered from here as this library loads, before any module
+// can be; the module framework does the same for its own.
+[[maybe_unused]] const bool GSharedTypes = [] {
+    qRegisterMetaType<TValueList *>();
+    qRegisterMetaType<QWidget *>();
+    return true;
+}();
+
+} // namespace
 
 TModuleLibrary::TModuleLibrary()
 {

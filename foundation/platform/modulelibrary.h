@@ -9,7 +9,9 @@
 // One reference to a module library. Loads count as the platform counts
 // them: the library leaves the process when every load has been freed, and
 // a library built without unique symbols really goes then, so that it loads
-// afresh next time. Dropping the object keeps what it loaded.
+// afresh next time. Dropping the object keeps what it loaded. The types that
+// modules name from this library and from Qt are registered here before any
+// module loads, so that no record of theirs goes with a module.
 class FOUNDATION_EXPORT TModuleLibrary
 {
 public:

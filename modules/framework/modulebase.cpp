@@ -6,6 +6,7 @@
 #include "packetcodes.h"
 #include "saveforminfo.h"
 #include "scripthost.h"
+#include "sprite.h"
 #include "strg.h"
 #include "tavgraphics.h"
 #include "windowframe.h"
@@ -18,8 +19,6 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <string>
-
-ICore *GCore = nullptr;
 
 namespace {
 
@@ -35,12 +34,33 @@ const QString FileFilter = QStringLiteral("All file(s)|*.*");
 
 // The host unloads a module library when it loads the next one or shuts
 // down. This library and the engine must outlive that: both leave objects
-// with the application (the engine's keyboard filter, the meta-types of the
-// sprite and its image list) whose code would otherwise be unmapped under
-// them. The module's own code goes; these two stay once loaded.
+// with the application (the engine's keyboard filter, the type records
+// below) whose code would otherwise be unmapped under them. The module's own
+// code goes; these two stay once loaded.
 [[maybe_unused]] const bool GPinned = [] {
     TModuleLibrary::Pin(reinterpret_cast<const void *>(&ScriptHost));
     TModuleLibrary::Pin(reinterpret_cast<const void *>(&::StopScriptHost));
+    return true;
+}();
+
+// Every library compiles in its own copy of Qt's type record for each type
+// that its published members name, and Qt's registry keeps for good the
+// first copy registered under a type's name. A module's copy would be
+// unmapped with the module, so this library's classes, which modules name,
+// are registered from here as it loads: before any module that links it
+// runs. (The loader does the same for the types of the libraries under
+// this one.)
+[[maybe_unused]] const bool GSharedTypes = [] {
+    qRegisterMetaType<TModuleBase *>();
+    qRegisterMetaType<TFileDialog *>();
+    qRegisterMetaType<TOpenDialog *>();
+    qRegisterMetaType<TSaveDialog *>();
+    qRegisterMetaType<TLabel *>();
+    qRegisterMetaType<TPanel *>();
+    qRegisterMetaType<TImage *>();
+    qRegisterMetaType<TShape *>();
+    qRegisterMetaType<TImageList *>();
+    qRegisterMetaType<TSprite *>();
     return true;
 }();
 
@@ -209,8 +229,8 @@ void TFileDialog::Cancel()
 
 // TModuleBase
 
-TModuleBase::TModuleBase(QObject *)
-    : TModuleInterface(nullptr, Qt::Window)
+TModuleBase::TModuleBase(QObject *, ICore **ACore)
+    : TModuleInterface(nullptr, Qt::Window), FCore(ACore)
 {
     // Owned by nothing: a top-level window with its own task-bar entry that
     // frees itself when closed.
@@ -228,8 +248,8 @@ TModuleBase::TModuleBase(QObject *)
 TModuleBase::~TModuleBase()
 {
     // A window freed without its close step must not stay on the bus.
-    if (GCore && GCore->GetView())
-        GCore->GetView()->Remove(this);
+    if (Core() && Core()->GetView())
+        Core()->GetView()->Remove(this);
     Stop();
     delete FOpenDialog;
     FOpenDialog = nullptr;
@@ -258,9 +278,9 @@ void TModuleBase::SendSourceCode(const QPlainTextEdit *ASource)
     QString text = ASource->toPlainText();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     text = TrimText(text);
-    if (text.isEmpty() || !GCore || !GCore->GetView())
+    if (text.isEmpty() || !Core() || !Core()->GetView())
         return;
-    GCore->GetView()->sp_SetSourceCode(text);
+    Core()->GetView()->sp_SetSourceCode(text);
 }
 
 QString TModuleBase::LessonProgramText(const QString &AResource)
@@ -281,10 +301,10 @@ void TModuleBase::PlaceCreatedControl(QWidget *AControl, int ALeft, int ATop, in
 
 void TModuleBase::SetCore(ICore *ACore)
 {
-    GCore = ACore;
-    if (GCore && GCore->GetView())
-        GCore->GetView()->Add(this);
-    Api().CreateScriptHost(qApp, this, GCore);
+    *FCore = ACore;
+    if (ACore && ACore->GetView())
+        ACore->GetView()->Add(this);
+    Api().CreateScriptHost(qApp, this, ACore);
 }
 
 int TModuleBase::DefaultLeft(int ALeft, int ATop)
@@ -301,8 +321,8 @@ void TModuleBase::DoShow()
         if (!FMinOuterSize.isEmpty())
             new TOuterMinimum(this, FMinOuterSize);
     }
-    if (GCore && GCore->GetView())
-        GCore->GetView()->sp_SetToolBar(ToolBarMode::Module);
+    if (Core() && Core()->GetView())
+        Core()->GetView()->sp_SetToolBar(ToolBarMode::Module);
 }
 
 void TModuleBase::setVisible(bool AVisible)
@@ -318,9 +338,9 @@ void TModuleBase::setVisible(bool AVisible)
 
 void TModuleBase::closeEvent(QCloseEvent *AEvent)
 {
-    if (GCore && GCore->GetView()) {
-        GCore->GetView()->Remove(this);
-        GCore->GetView()->sp_SetToolBar(ToolBarMode::Main);
+    if (Core() && Core()->GetView()) {
+        Core()->GetView()->Remove(this);
+        Core()->GetView()->sp_SetToolBar(ToolBarMode::Main);
     }
     Stop();
     AEvent->accept();

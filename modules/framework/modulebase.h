@@ -15,9 +15,10 @@ class QFileDialog;
 class QImage;
 class TSaveFormInfo;
 
-// The host's core as the module libraries see it; set by SetCore. Holds a
-// reference that owns nothing.
-extern MODULEFRAMEWORK_EXPORT ICore *GCore;
+// The host's core as a module library sees it: each module library has its
+// own, defined by KB_MODULE_ENTRY, and its windows' SetCore sets it. Hidden,
+// so that no two libraries share one; it owns nothing.
+extern Q_DECL_HIDDEN ICore *GCore;
 
 // The script engine's operations as the module windows call them. The
 // default table is the engine library's; tests put a recording one in its
@@ -110,8 +111,6 @@ class MODULEFRAMEWORK_EXPORT TModuleBase : public TModuleInterface
     Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
 
 public:
-    // AOwner is the shared application object (or nothing).
-    explicit TModuleBase(QObject *AOwner = nullptr);
     ~TModuleBase() override;
 
     void SetCore(ICore *ACore) override;
@@ -158,6 +157,11 @@ public:
     static int DefaultLeft(int ALeft, int ATop);
 
 protected:
+    // AOwner is the shared application object (or nothing). ACore is the
+    // core variable of the library whose window this is: the default is
+    // taken where the window's class calls this, which is in that library.
+    explicit TModuleBase(QObject *AOwner = nullptr, ICore **ACore = &GCore);
+
     // The look every module window shares: caption, a white 480 x 600 client
     // area that the outer frame may not shrink below 480 x 600, and the font.
     void InitForm(const QString &ACaption);
@@ -168,9 +172,12 @@ protected:
     // The window's own show handler (a form's OnShow).
     virtual void FormShow() {}
 
+    // The core that SetCore gave this window's library, or nothing.
+    ICore *Core() const { return *FCore; }
+
     // A lesson's show handler: posts the program held in ASource, trimmed
     // and with CR LF line ends, to the editor.
-    static void SendSourceCode(const QPlainTextEdit *ASource);
+    void SendSourceCode(const QPlainTextEdit *ASource);
     // A program kept in the module's resources (UTF-8), as its memo holds it.
     static QString LessonProgramText(const QString &AResource);
     // Parents a control that the engine made for this window and shows it
@@ -182,6 +189,7 @@ private:
     // Closes a file dialog that the program has open.
     void CancelDialogs();
 
+    ICore **FCore;
     TSaveFormInfo *FSaveFormInfo = nullptr;
     TFileDialog *FOpenDialog = nullptr;
     TFileDialog *FSaveDialog = nullptr;

@@ -74,13 +74,13 @@ void TAsteroids::do_Timer()
         if (sprite->GetVisible())
             continue;
         // A sprite made while there was no parent has no field yet and
-        // joins this one; any other stays on the field it was made on.
+        // joins this one; any other stays on the field it was made on, but
+        // enters by Parent's size, whatever field that is now.
         if (!sprite->parentWidget())
             sprite->SetParent(FParent);
-        QWidget *field = sprite->parentWidget();
-        sprite->SetLeft(field->width());
-        // A field no higher than the asteroid gives it the top edge.
-        sprite->SetTop(RandomBelow(field->height() - sprite->GetHeight()));
+        sprite->SetLeft(FParent->width());
+        // A parent no higher than the asteroid gives it the top edge.
+        sprite->SetTop(RandomBelow(FParent->height() - sprite->GetHeight()));
         sprite->SetVisible(true);
         sprite->SetImageList(FImageList);
         sprite->Start(0);

@@ -16,10 +16,12 @@ class QTimer;
 // "Asteroids" by the names below. Every member is for the UI thread only;
 // the script engine marshals.
 //
-// Parent is the field that Start puts a new pool on; a sprite stays on the
-// field it was made on, and Parent set later does not move it. While Parent
-// is none the tick brings nothing in; a sprite made while it was none joins
-// the field that Parent names when the tick brings it in.
+// Parent is the field that Start puts a new pool on, and the tick places an
+// entering asteroid by Parent's width and height of that moment. A sprite
+// stays on the field it was made on: Parent set later changes where it
+// enters, not which field it is on. While Parent is none the tick brings
+// nothing in; a sprite made while it was none joins the field that Parent
+// names when the tick brings it in.
 class TAsteroids : public QObject
 {
     Q_OBJECT
@@ -47,8 +49,8 @@ public:
     // order, explodes.
     Q_INVOKABLE bool CheckCollision(TSprite *ASprite);
 
-    // The spawn tick: brings the first hidden asteroid in at the right edge
-    // of its field.
+    // The spawn tick: brings the first hidden asteroid in at Parent's right
+    // edge, at a random height within Parent.
     void do_Timer();
 
     QWidget *GetParent() const { return FParent; }

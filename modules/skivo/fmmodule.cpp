@@ -30,9 +30,11 @@ TImageList *NewImageList(QObject *AOwner, const char *AName, int AWidth, int AHe
 TScreen::TScreen(QWidget *AOwner)
     : TPanel(AOwner)
 {
-    // Opaque: the background picture covers every pixel, so nothing is
-    // painted under it.
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Filled with its own colour, and so opaque to the form under it. Qt
+    // fills only what its opaque children leave bare: nothing where the
+    // background picture lies, and beyond it what would otherwise keep the
+    // last frame's sprites.
+    setAutoFillBackground(true);
 }
 
 TfmModule::TfmModule(QObject *AOwner)
@@ -208,8 +210,9 @@ void TfmModule::AddObjects()
 
 void TfmModule::PlayWave(int AIndex)
 {
+    // Never waits: the clip plays on while the program goes on.
     if (TDXWaveListItem *item = DXWaveList->Items(AIndex))
-        item->Play(false);
+        item->Play();
 }
 
 void TJSGlobalFunctions::soundFire()

@@ -15,7 +15,8 @@ class TXiButton;
 
 // The play field below the game window's strip, a panel to scripts. Right
 // and Bottom are its right and bottom edges in the coordinates of the
-// sprites on it.
+// sprites on it. Where the background picture does not reach, it shows its
+// own colour.
 class TScreen : public TPanel
 {
     Q_OBJECT

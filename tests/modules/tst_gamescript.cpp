@@ -186,7 +186,6 @@ protected:
             SetScriptHostApi(FPreviousApi);
         TWithRock::Rock = nullptr;
         TSaveFormInfo::SetFileName(FPreviousFile);
-        GCore = nullptr;
     }
 
     void Click(const char *AButton) { QMetaObject::invokeMethod(Window->findChild<QObject *>(AButton), "Click"); }

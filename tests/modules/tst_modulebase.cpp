@@ -15,6 +15,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+// The windows made here are this program's, so the core variable is too, as
+// a module library's entry defines its own.
+ICore *GCore = nullptr;
+
 namespace {
 
 // A module window as the modules write them, with a show handler of its own
@@ -24,7 +28,7 @@ class TfmModule : public TModuleBase
     Q_OBJECT
 
 public:
-    using TModuleBase::TModuleBase;
+    explicit TfmModule(QObject *AOwner) : TModuleBase(AOwner) {}
     TRecordingCore *Core = nullptr;
     bool OverrideAddObjects = true;
 
@@ -50,7 +54,7 @@ class TfmPlain : public TModuleBase
 {
     Q_OBJECT
 public:
-    using TModuleBase::TModuleBase;
+    explicit TfmPlain(QObject *AOwner) : TModuleBase(AOwner) {}
 };
 
 // One monitor of the given size at 0,0, and an ini file of the test's own.

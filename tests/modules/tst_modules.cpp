@@ -12,6 +12,14 @@
 
 #include "saveforminfo.h"
 
+#include <QFileInfo>
+#include <QMetaMethod>
+#include <QSet>
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace {
 
 class ModulesTest : public ::testing::Test
@@ -24,7 +32,6 @@ protected:
     void TearDown() override
     {
         TSaveFormInfo::SetFileName(FPreviousFile);
-        GCore = nullptr;
     }
 
     TRecordingEngineScope FEngine;
@@ -39,6 +46,90 @@ QStringList SourceLines(const TRecordingCore &ACore)
         if (entry.startsWith("SetSourceCode "))
             return entry.mid(14).split("\r\n");
     return {};
+}
+
+// The file of the loaded library that holds AAddress; empty when none does.
+QString LibraryAt(const void *AAddress)
+{
+    Dl_info info;
+    return dladdr(AAddress, &info) && info.dli_fname ? QFileInfo(QFile::decodeName(info.dli_fname)).canonicalFilePath()
+                                                     : QString();
+}
+
+// What one load of a module library left behind: the custom types that its
+// published members name, by name, and the pages it was mapped to.
+struct TModuleUse
+{
+    QMap<QByteArray, int> Types;
+    quintptr Start = 0;
+    quintptr End = 0;
+};
+
+// Loads the module library, makes its window, looks up the type of every
+// published member of every object the window and its program see (as the
+// engine does, which registers each), then closes the window and frees the
+// library.
+TModuleUse UseModule(const char *AName, TRecordingCore &ACore)
+{
+    TModuleUse use;
+    const QString path = QStringLiteral(KB_MODULES_DIR "/lib%1.so").arg(QLatin1String(AName));
+    TModuleLibrary library;
+    if (!library.Load(path)) {
+        ADD_FAILURE() << qPrintable(library.ErrorString());
+        return use;
+    }
+    const auto create = library.Resolve<TCreateModule>("CreateModule");
+    Dl_info info;
+    if (!create || !dladdr(reinterpret_cast<const void *>(create), &info)) {
+        ADD_FAILURE() << "no CreateModule in " << AName;
+        return use;
+    }
+    use.Start = quintptr(info.dli_fbase);
+    dl_iterate_phdr(
+        [](dl_phdr_info *AInfo, size_t, void *AUse) {
+            auto *u = static_cast<TModuleUse *>(AUse);
+            if (AInfo->dlpi_addr != u->Start)
+                return 0;
+            for (int i = 0; i < AInfo->dlpi_phnum; ++i)
+                if (AInfo->dlpi_phdr[i].p_type == PT_LOAD)
+                    u->End = qMax(u->End, quintptr(AInfo->dlpi_addr + AInfo->dlpi_phdr[i].p_vaddr
+                                                   + AInfo->dlpi_phdr[i].p_memsz));
+            return 1;
+        },
+        &use);
+
+    TEngineRecord::Clear();
+    QPointer<TModuleInterface> w = create(qApp, nullptr);
+    w->SetCore(&ACore);
+    w->Start("");
+    QSet<const QMetaObject *> classes{w->metaObject()};
+    for (const QObject *o : w->findChildren<QObject *>())
+        classes << o->metaObject();
+    for (const QObject *o : TEngineRecord::Objects())
+        classes << o->metaObject();
+    if (TEngineRecord::GlobalClass())
+        classes << TEngineRecord::GlobalClass();
+    const auto named = [&](QMetaType AType) {
+        if (AType.id() >= QMetaType::User)
+            use.Types.insert(AType.name(), AType.id());
+    };
+    for (const QMetaObject *m : std::as_const(classes)) {
+        for (int i = QObject::staticMetaObject.methodCount(); i < m->methodCount(); ++i) {
+            named(m->method(i).returnMetaType());
+            for (int p = 0; p < m->method(i).parameterCount(); ++p)
+                named(m->method(i).parameterMetaType(p));
+        }
+        for (int i = 0; i < m->constructorCount(); ++i)
+            for (int p = 0; p < m->constructor(i).parameterCount(); ++p)
+                named(m->constructor(i).parameterMetaType(p));
+        for (int i = QObject::staticMetaObject.propertyCount(); i < m->propertyCount(); ++i)
+            named(m->property(i).metaType());
+    }
+    TEngineRecord::Clear();
+    w->close();
+    EXPECT_TRUE(WaitFor([&] { return w.isNull(); }));
+    library.Free();
+    return use;
 }
 
 } // namespace
@@ -184,4 +275,47 @@ TEST_F(ModulesTest, LessonsWithoutEngineControlsStillOpenAndRun)
         w->close();
         ASSERT_TRUE(WaitFor([&] { return w.isNull(); }));
     }
+}
+
+// Qt's registry keeps the first type record it is given for a type's name;
+// one inside a module library would be unmapped with it, and the next look-up
+// of that type would read freed pages.
+TEST_F(ModulesTest, TypesThatModulesNameKeepTheirRecordsWhenTheModulesUnload)
+{
+    const QString modulesDir = QFileInfo(QStringLiteral(KB_MODULES_DIR)).canonicalFilePath() + QLatin1Char('/');
+    QList<std::pair<void *, size_t>> blocked;
+    const QList<std::pair<const char *, QList<QByteArray>>> modules{
+        {"Empty", {"TSprite*"}},
+        {"Glow0001", {"TValueList*"}},
+        {"Glow0002", {"TValueList*"}},
+        {"Skivo", {"TSprite*", "TImageList*", "QWidget*"}}};
+    for (const auto &[name, named] : modules) {
+        SCOPED_TRACE(name);
+        const QString path = QStringLiteral(KB_MODULES_DIR "/lib%1.so").arg(QLatin1String(name));
+        // Another test of this process may hold the library; then it stays.
+        const bool heldBefore = TModuleLibrary::IsResident(path);
+        const TModuleUse first = UseModule(name, FCore);
+        ASSERT_NE(first.Start, 0u);
+        for (const QByteArray &type : named)
+            EXPECT_TRUE(first.Types.contains(type)) << type.constData();
+        // Where the registry's record for each type lies, by its address
+        // alone: reading a stale one could fault.
+        for (auto it = first.Types.cbegin(); it != first.Types.cend(); ++it) {
+            const QString holder = LibraryAt(QMetaType(it.value()).iface());
+            ASSERT_FALSE(holder.isEmpty() || holder.startsWith(modulesDir))
+                << it.key().constData() << " is registered from " << qPrintable(holder.isEmpty() ? "unmapped pages" : holder);
+        }
+        if (heldBefore || TModuleLibrary::IsResident(path))
+            continue;
+        // Nothing may come back where it was: a record left there would fault.
+        const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr end = (first.End + page - 1) & ~(page - 1);
+        void *block = mmap(reinterpret_cast<void *>(first.Start), end - first.Start, PROT_NONE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+        if (block != MAP_FAILED)
+            blocked.append({block, end - first.Start});
+        EXPECT_EQ(UseModule(name, FCore).Types, first.Types);
+    }
+    for (const auto &[address, size] : blocked)
+        munmap(address, size);
 }

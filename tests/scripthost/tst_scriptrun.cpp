@@ -3,9 +3,99 @@
 #include "runstate.h"
 #include "scripthostfixture.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QTimer>
+#include <condition_variable>
+#include <thread>
+
+// A value whose text the test hands out: the script's String() of it stays
+// inside that one built-in call, deaf to Stop, until the gate opens.
+struct TGatedValue
+{
+};
+
+class TGatedProbe : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(TGatedValue Value READ GetValue)
+
+public:
+    using QObject::QObject;
+    TGatedValue GetValue() const { return {}; }
+};
 
 namespace {
+
+class TGate
+{
+public:
+    TGate()
+    {
+        static const bool Converts = QMetaType::registerConverter<TGatedValue, QString>([](const TGatedValue &) {
+            Current->Pass();
+            return QStringLiteral("gated");
+        });
+        EXPECT_TRUE(Converts);
+        Current = this;
+    }
+    // Never leaves a thread waiting.
+    ~TGate() { Open(); }
+    void Shut()
+    {
+        std::lock_guard L(FLock);
+        FEntered = FOpen = false;
+    }
+    bool Entered() const
+    {
+        std::lock_guard L(FLock);
+        return FEntered;
+    }
+    bool IsOpen() const
+    {
+        std::lock_guard L(FLock);
+        return FOpen;
+    }
+    void Open()
+    {
+        std::lock_guard L(FLock);
+        FOpen = true;
+        FChanged.notify_all();
+    }
+    // Opens when told to, or once AMs have passed.
+    void OpenWithin(int AMs)
+    {
+        std::unique_lock L(FLock);
+        FChanged.wait_for(L, std::chrono::milliseconds(AMs), [this] { return FOpen; });
+        FOpen = true;
+        FChanged.notify_all();
+    }
+
+private:
+    void Pass()
+    {
+        std::unique_lock L(FLock);
+        FEntered = true;
+        FChanged.wait(L, [this] { return FOpen; });
+    }
+
+    static inline TGate *Current = nullptr;
+    mutable std::mutex FLock;
+    std::condition_variable FChanged;
+    bool FEntered = false;
+    bool FOpen = false;
+};
+
+int ScriptRunThreads()
+{
+    int N = 0;
+    const QDir Tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &T : Tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile Name(Tasks.filePath(T + QStringLiteral("/comm")));
+        N += Name.open(QIODevice::ReadOnly) && Name.readAll().trimmed() == "ScriptRun";
+    }
+    return N;
+}
 
 TEST_F(ScriptHostTest, PhasesRunInOrderAndShutdownOnStop)
 {
@@ -309,6 +399,42 @@ TEST_F(ScriptHostTest, WindowClosedDuringARun)
     EXPECT_TRUE(Core.Messages.isEmpty());
 }
 
+// The window goes while its program is inside a built-in call that does not
+// look at Stop: the UI thread is free at once, and the run, ending later,
+// touches nothing of the window; then its thread ends.
+TEST_F(ScriptHostTest, WindowClosedDuringALongBuiltInCallGoesAtOnce)
+{
+    static TGate Gate;
+    Gate.Shut();
+    auto *P = new TProbe(Window.get());
+    P->setObjectName("Probe");
+    auto *G = new TGatedProbe(Window.get());
+    G->setObjectName("Gated");
+    const int Threads = ScriptRunThreads();
+    Run(QStringLiteral("function shutdown() { print('down'); }\n"
+                       "function loop() { Probe.Value = 1; String(Gated.Value); Probe.Value = 2; print('after'); }"),
+        {P, G});
+    ASSERT_TRUE(processEventsUntil([&] { return Gate.Entered(); }));
+    EXPECT_EQ(P->Writes, QList<int>{1});
+
+    // The run is held for half the give-up time at the most: a close that
+    // waited on it would return only after it was let go.
+    std::thread Holder([&] { Gate.OpenWithin(KGiveUpMs / 2); });
+    Window.reset(); // frees the probes
+    EXPECT_FALSE(Gate.IsOpen()) << "the close waited for the run";
+    bool Free = false, FreeFirst = false;
+    QObject Context;
+    QTimer::singleShot(0, &Context, [&] { Free = true, FreeFirst = !Gate.IsOpen(); });
+    EXPECT_TRUE(processEventsUntil([&] { return Free; }));
+    EXPECT_TRUE(FreeFirst) << "the UI thread was held until the run was let go";
+    Gate.Open();
+    Holder.join();
+
+    EXPECT_TRUE(processEventsUntil([&] { return ScriptRunThreads() <= Threads; })) << "the run's thread never ended";
+    EXPECT_TRUE(Core.Messages.isEmpty()) << qPrintable(Core.Messages.join('|'));
+    EXPECT_TRUE(Core.Errors.empty());
+}
+
 TEST_F(ScriptHostTest, ThousandStartStopCycles)
 {
     auto *P = new TProbe(Window.get());
@@ -331,3 +457,4 @@ TEST_F(ScriptHostTest, ThousandStartStopCycles)
 } // namespace
 
 #include "moc_scripthostfixture.cpp"
+#include "tst_scriptrun.moc"

@@ -1,22 +1,26 @@
 #include "wavelist.h"
 
+#include "modulelibrary.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <deque>
 
 // One output stream, opened once, carries every play: the audio thread mixes
 // the sounding plays into it. Opening a stream per play would be simpler, but
@@ -41,65 +45,29 @@ constexpr int OutRate = 44100;
 constexpr int OutBufferFrames = 3 * OutRate / 50;
 // A stream that pulls nothing for this long has lost its server.
 constexpr qint64 StallMs = 3000;
+// How long the application's end waits for audio threads still closing.
+constexpr int EndMs = 2000;
 
 // A clip as the audio thread sees it: shared by the item and the engine, so
 // either may go first. The counters are how Play hands requests over.
 struct TClip
 {
-    QAudioFormat Format;        // as in the file
-    std::vector<qint16> Mono;   // its samples, mixed down to one channel
+    int Rate = 0;             // as in the file
+    std::vector<qint16> Mono; // its samples, mixed down to one channel
     bool Valid = false;
-
-    std::atomic<int> MaxPlayingCount{0};
 
     // Play adds to Pending and posts one drain unless one is on its way
     // already, so a flood of calls costs one event, not one each; the drain
-    // starts a play for each call it takes, up to the clip's limit.
+    // starts a play for each call it takes, up to TDXSound::MaxPlaysPerClip.
     std::atomic<int> Pending{0};
     std::atomic<bool> Posted{false};
-
-    // Tickets for Play(true): every call takes the next one; the plays that a
-    // drain starts carry the newest ticket of the calls it took and mark it
-    // done at their end.
-    std::mutex WaitMutex;
-    std::condition_variable WaitDone;
-    quint64 Requested = 0;
-    quint64 Done = 0;
-
-    qint64 DurationMs() const
-    {
-        return Valid ? qint64(Mono.size()) * 1000 / Format.sampleRate() : 0;
-    }
-    // How many plays of the clip sound at once at most.
-    int Limit() const
-    {
-        const int max = MaxPlayingCount.load();
-        return max > 0 ? std::min(max, TDXSound::MaxPlaysPerClip) : TDXSound::MaxPlaysPerClip;
-    }
-    quint64 TakeTicket()
-    {
-        std::lock_guard lock(WaitMutex);
-        return ++Requested;
-    }
-    quint64 NewestTicket()
-    {
-        std::lock_guard lock(WaitMutex);
-        return Requested;
-    }
-    void MarkDone(quint64 Ticket)
-    {
-        {
-            std::lock_guard lock(WaitMutex);
-            Done = std::max(Done, Ticket);
-        }
-        WaitDone.notify_all();
-    }
 };
 
 class TEngine;
 
-// What the UI side and the items share with the audio thread. Engine is
-// cleared (under Mutex) before the thread stops, so a late Play posts nothing.
+// What the UI side and the items share with the audio thread, which holds
+// it too and so may outlast them. Engine is cleared (under Mutex) when the
+// device is closed, so a late Play posts nothing.
 struct TLink
 {
     std::mutex Mutex;
@@ -107,8 +75,8 @@ struct TLink
     QThread *Thread = nullptr;
 
     mutable std::mutex StateMutex;
-    mutable std::condition_variable StateChanged;
-    TDXSound::TDeviceState State = TDXSound::TDeviceState::Closed;
+    std::atomic<TDXSound::TDeviceState> State{TDXSound::TDeviceState::Closed};
+    bool Finalized = false;
 
     std::atomic<int> Playing{0};
     std::atomic<bool> Resting{false};
@@ -116,16 +84,22 @@ struct TLink
 
     void SetState(TDXSound::TDeviceState Value)
     {
-        {
-            std::lock_guard lock(StateMutex);
-            State = Value;
-        }
-        StateChanged.notify_all();
+        std::lock_guard lock(StateMutex);
+        if (!Finalized)
+            State.store(Value);
     }
-    TDXSound::TDeviceState GetState() const
+    TDXSound::TDeviceState GetState() const { return State.load(); }
+    // Closed for good: what the audio thread finds out later is for no one.
+    void Finalize()
     {
         std::lock_guard lock(StateMutex);
-        return State;
+        Finalized = true;
+        State.store(TDXSound::TDeviceState::Closed);
+    }
+    bool IsFinalized() const
+    {
+        std::lock_guard lock(StateMutex);
+        return Finalized;
     }
     void Post(const std::shared_ptr<TClip> &Clip);
     void PostRelease(const std::shared_ptr<TClip> &Clip);
@@ -135,7 +109,7 @@ struct TLink
 class TEngine : public QIODevice
 {
 public:
-    explicit TEngine(TLink *ALink) : FLink(ALink) { open(ReadOnly | Unbuffered); }
+    explicit TEngine(std::shared_ptr<TLink> ALink) : FLink(std::move(ALink)) { open(ReadOnly | Unbuffered); }
 
     void Open()
     {
@@ -178,22 +152,20 @@ public:
         // Cleared before Pending is taken: a Play after this line posts again.
         Clip->Posted.store(false);
         const int count = Clip->Pending.exchange(0);
-        if (count == 0)
+        if (count == 0 || FShutDown || FLink->GetState() != TDXSound::TDeviceState::Open || !Clip->Valid)
             return;
-        const quint64 ticket = Clip->NewestTicket();
-        if (FShutDown || FLink->GetState() != TDXSound::TDeviceState::Open || !Clip->Valid) {
-            Clip->MarkDone(ticket);
-            return;
-        }
         // One play per call. Past the limit each further play restarts the
         // oldest, so calls beyond it leave what the limit's worth of plays
         // leaves: that many, all from the start.
-        for (int i = std::min(count, Clip->Limit()); i > 0; --i)
-            Start(Clip, ticket);
+        for (int i = std::min(count, TDXSound::MaxPlaysPerClip); i > 0; --i)
+            Start(Clip);
         Wake();
     }
 
-    void Release(const std::shared_ptr<TClip> &Clip) { StopAll(Clip.get()); }
+    void Release(const std::shared_ptr<TClip> &Clip)
+    {
+        RemoveIf([&](const TVoice &v) { return v.Clip == Clip; });
+    }
 
     void ShutDown()
     {
@@ -205,10 +177,7 @@ public:
             FSink->stop();
         delete FSink;
         FSink = nullptr;
-        for (auto &v : FVoices)
-            v.Clip->MarkDone(v.Ticket);
         FVoices.clear();
-        MarkHeard(true);
         FLink->Playing.store(0);
     }
 
@@ -217,12 +186,12 @@ public:
 
 protected:
     // The stream pulls from here: every sounding play, summed; silence
-    // when there is none, until a buffer of it has pushed the last play out
-    // and has been heard. Then nothing, which stops Qt pulling.
+    // when there is none, until a buffer of it has pushed the last play out.
+    // Then nothing, which stops Qt pulling.
     qint64 readData(char *Data, qint64 MaxSize) override
     {
         FLink->Pulls.fetch_add(1);
-        if (!FResting && FVoices.empty() && FEnding.empty() && FSilentFrames >= OutBufferFrames)
+        if (!FResting && FVoices.empty() && FSilentFrames >= OutBufferFrames)
             Rest();
         if (FResting)
             return 0;
@@ -235,13 +204,7 @@ protected:
         auto *out = reinterpret_cast<qint16 *>(Data);
         for (qint64 i = 0; i < frames; ++i)
             out[i] = qint16(std::clamp(FMix[size_t(i)], -32768, 32767));
-        // A play mixed to its end is heard to its end one buffer later.
-        const qint64 heard = FLastPull + OutBufferFrames * 1000 / OutRate;
-        for (const auto &v : FVoices)
-            if (v.Ended)
-                FEnding.push_back({v.Clip, v.Ticket, heard});
-        RemoveIf([](const TVoice &v) { return v.Ended; }, false);
-        MarkHeard(false);
+        RemoveIf([](const TVoice &v) { return v.Ended; });
         return frames * 2;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
@@ -252,20 +215,9 @@ private:
         std::shared_ptr<TClip> Clip;
         double Pos = 0;  // in the clip's samples
         double Step = 1; // clip samples per output sample
-        quint64 Ticket = 0;
         quint64 Order = 0; // order of starts, to find the oldest
         bool Ended = false;
     };
-
-    // Wakes Play(true) callers whose plays have been heard to the end, or
-    // all of them.
-    void MarkHeard(bool All)
-    {
-        while (!FEnding.empty() && (All || FEnding.front().HeardMs <= FLastPull)) {
-            FEnding.front().Clip->MarkDone(FEnding.front().Ticket);
-            FEnding.pop_front();
-        }
-    }
 
     void Rest()
     {
@@ -292,19 +244,15 @@ private:
 
     void Fail()
     {
-        MarkHeard(true);
         if (FWatch)
             FWatch->stop();
-        for (auto &v : FVoices)
-            v.Clip->MarkDone(v.Ticket);
         FVoices.clear();
         FLink->Playing.store(0);
         FLink->SetState(TDXSound::TDeviceState::Failed);
     }
 
-    void Start(const std::shared_ptr<TClip> &Clip, quint64 Ticket)
+    void Start(const std::shared_ptr<TClip> &Clip)
     {
-        const int limit = Clip->Limit();
         TVoice *oldest = nullptr;
         int mine = 0;
         for (auto &v : FVoices)
@@ -314,9 +262,8 @@ private:
                     oldest = &v;
             }
         TVoice *voice;
-        if (mine >= limit) {
+        if (mine >= TDXSound::MaxPlaysPerClip) {
             // The pool is full: the play that has sounded longest starts over.
-            oldest->Clip->MarkDone(oldest->Ticket);
             voice = oldest;
         } else {
             FVoices.emplace_back();
@@ -325,8 +272,7 @@ private:
         }
         voice->Clip = Clip;
         voice->Pos = 0;
-        voice->Step = double(Clip->Format.sampleRate()) / OutRate;
-        voice->Ticket = Ticket;
+        voice->Step = double(Clip->Rate) / OutRate;
         voice->Order = ++FStarts;
         voice->Ended = false;
     }
@@ -349,36 +295,17 @@ private:
     }
 
     template<typename Pred>
-    void RemoveIf(Pred P, bool MarkDone = true)
+    void RemoveIf(Pred P)
     {
-        auto gone = std::remove_if(FVoices.begin(), FVoices.end(), [&](TVoice &v) {
-            if (!P(v))
-                return false;
-            if (MarkDone)
-                v.Clip->MarkDone(v.Ticket);
-            return true;
-        });
+        auto gone = std::remove_if(FVoices.begin(), FVoices.end(), P);
         FLink->Playing.fetch_sub(int(FVoices.end() - gone));
         FVoices.erase(gone, FVoices.end());
     }
 
-    void StopAll(TClip *Clip)
-    {
-        RemoveIf([&](const TVoice &v) { return v.Clip.get() == Clip; });
-        Clip->MarkDone(Clip->NewestTicket());
-    }
-
-    TLink *FLink;
+    std::shared_ptr<TLink> FLink;
     QAudioSink *FSink = nullptr;
     QTimer *FWatch = nullptr;
     std::vector<TVoice> FVoices;
-    struct TEnding
-    {
-        std::shared_ptr<TClip> Clip;
-        quint64 Ticket;
-        qint64 HeardMs;
-    };
-    std::deque<TEnding> FEnding;
     std::vector<int> FMix;
     QElapsedTimer FClock;
     qint64 FLastPull = 0;
@@ -397,7 +324,6 @@ void TLink::Post(const std::shared_ptr<TClip> &Clip)
     if (!Engine) {
         Clip->Posted.store(false);
         Clip->Pending.store(0);
-        Clip->MarkDone(Clip->NewestTicket());
         return;
     }
     TEngine *engine = Engine;
@@ -412,6 +338,62 @@ void TLink::PostRelease(const std::shared_ptr<TClip> &Clip)
     TEngine *engine = Engine;
     QMetaObject::invokeMethod(engine, [engine, Clip] { engine->Release(Clip); }, Qt::QueuedConnection);
 }
+
+// Audio threads whose device was closed, each finishing on its own: a
+// stalled server may hold one for as long as libpulse waits on it (30 s).
+// The application's end gives them a while, and leaves those still held.
+class TClosing
+{
+public:
+    // UI thread: takes over AThread, told to end already.
+    static void Take(QThread *AThread)
+    {
+        static const bool Registered = [] {
+            qAddPostRoutine(AtEnd);
+            return true;
+        }();
+        Q_UNUSED(Registered);
+        auto &L = Threads();
+        std::erase_if(L, [](const QPointer<QThread> &T) { return !T; });
+        QObject::connect(AThread, &QThread::finished, AThread, &QObject::deleteLater);
+        if (AThread->isFinished())
+            AThread->deleteLater();
+        L.push_back(AThread);
+    }
+
+private:
+    // Cleared as a thread frees itself. Never freed: the threads left at
+    // the end may outlast every static object.
+    static std::vector<QPointer<QThread>> &Threads()
+    {
+        static auto *L = new std::vector<QPointer<QThread>>;
+        return *L;
+    }
+
+    // Called as the application object goes.
+    static void AtEnd()
+    {
+        const QDeadlineTimer deadline(EndMs);
+        bool held = false;
+        for (auto &T : Threads()) {
+            if (T && T->wait(deadline))
+                delete T.data();
+            else
+                held |= bool(T);
+        }
+        Threads().clear();
+        // One still held by the server holds Qt's device list with it: Qt
+        // Multimedia's teardown at exit would wait on the server as well,
+        // then race with the thread. The process ends before that teardown.
+        if (held)
+            on_exit(
+                [](int Status, void *) {
+                    std::fflush(nullptr);
+                    std::_Exit(Status);
+                },
+                nullptr);
+    }
+};
 
 namespace {
 
@@ -486,11 +468,12 @@ void ReadWav(const QByteArray &Wav, TClip &Clip)
             if (sample == QAudioFormat::Unknown || channels < 1 || channels > 8 || rate < 1000
                 || rate > 384000)
                 return;
-            Clip.Format.setSampleFormat(sample);
-            Clip.Format.setChannelCount(channels);
-            Clip.Format.setSampleRate(int(rate));
-            const int bytes = Clip.Format.bytesPerSample();
-            const qint64 frames = available / Clip.Format.bytesPerFrame();
+            Clip.Rate = int(rate);
+            QAudioFormat format;
+            format.setSampleFormat(sample);
+            format.setChannelCount(channels);
+            const int bytes = format.bytesPerSample();
+            const qint64 frames = available / format.bytesPerFrame();
             Clip.Mono.resize(size_t(frames));
             const char *p = d + body;
             for (qint64 f = 0; f < frames; ++f) {
@@ -513,12 +496,18 @@ using namespace SkivoSound;
 
 // ---- TDXSound
 
+namespace {
+// The code that an audio thread runs may outlast the game's window, and the
+// game's library is unloaded when the next module loads: this library stays.
+[[maybe_unused]] const bool GPinned = [] {
+    TModuleLibrary::Pin(reinterpret_cast<const void *>(&SkivoSound::TClosing::Take));
+    return true;
+}();
+} // namespace
+
 TDXSound::TDXSound(QObject *AOwner) : QObject(AOwner), FLink(std::make_shared<TLink>())
 {
-    QTimer::singleShot(0, this, [this] {
-        if (FAutoInitialize)
-            Initialize();
-    });
+    QTimer::singleShot(0, this, [this] { Initialize(); });
 }
 
 TDXSound::~TDXSound()
@@ -529,12 +518,12 @@ TDXSound::~TDXSound()
 void TDXSound::Initialize()
 {
     std::lock_guard lock(FLink->Mutex);
-    if (FLink->Engine)
+    if (FLink->Engine || FLink->IsFinalized())
         return;
     FLink->SetState(TDeviceState::Opening);
     auto *thread = new QThread;
     thread->setObjectName(QStringLiteral("Skivo sound"));
-    auto *engine = new TEngine(FLink.get());
+    auto *engine = new TEngine(FLink);
     engine->moveToThread(thread);
     thread->start();
     QMetaObject::invokeMethod(engine, [engine] { engine->Open(); }, Qt::QueuedConnection);
@@ -552,34 +541,24 @@ void TDXSound::Finalize()
         thread = FLink->Thread;
         FLink->Engine = nullptr;
         FLink->Thread = nullptr;
+        FLink->Finalize();
     }
     if (!engine)
         return;
-    // The players belong to the audio thread and go there; the engine itself
-    // may be deleted here once that thread has ended.
-    // Quitting from there, after every request posted before, so none is
-    // left undelivered.
+    // After every request posted before, and after the opening, which a
+    // stalled server holds up: nothing here waits for that. The players
+    // belong to the audio thread and go there, the engine with them.
     QMetaObject::invokeMethod(engine, [engine] {
         engine->ShutDown();
+        delete engine;
         QThread::currentThread()->quit();
     }, Qt::QueuedConnection);
-    thread->wait();
-    delete engine;
-    delete thread;
-    FLink->SetState(TDeviceState::Closed);
+    TClosing::Take(thread);
 }
 
 TDXSound::TDeviceState TDXSound::DeviceState() const
 {
     return FLink->GetState();
-}
-
-bool TDXSound::WaitForDevice(int TimeoutMs) const
-{
-    std::unique_lock lock(FLink->StateMutex);
-    FLink->StateChanged.wait_for(lock, std::chrono::milliseconds(TimeoutMs),
-                                 [&] { return FLink->State != TDeviceState::Opening; });
-    return FLink->State == TDeviceState::Open;
 }
 
 int TDXSound::PlayingCount() const
@@ -609,12 +588,6 @@ TDXWaveListItem::~TDXWaveListItem()
 {
     if (auto link = FList->Link())
         link->PostRelease(FClip);
-    FClip->MarkDone(FClip->NewestTicket());
-}
-
-void TDXWaveListItem::SetMaxPlayingCount(int Value)
-{
-    FClip->MaxPlayingCount.store(std::max(0, Value));
 }
 
 bool TDXWaveListItem::Valid() const
@@ -622,35 +595,18 @@ bool TDXWaveListItem::Valid() const
     return FClip->Valid;
 }
 
-QAudioFormat TDXWaveListItem::Format() const
-{
-    return FClip->Format;
-}
-
 qint64 TDXWaveListItem::DurationMs() const
 {
-    return FClip->DurationMs();
+    return FClip->Valid ? qint64(FClip->Mono.size()) * 1000 / FClip->Rate : 0;
 }
 
-void TDXWaveListItem::Play(bool AWait)
+void TDXWaveListItem::Play()
 {
     const auto link = FList->Link();
     if (!link || !FClip->Valid)
         return;
-    const quint64 ticket = FClip->TakeTicket();
     FClip->Pending.fetch_add(1);
     link->Post(FClip);
-    if (!AWait)
-        return;
-    {
-        std::lock_guard lock(link->Mutex);
-        if (!link->Thread || QThread::currentThread() == link->Thread)
-            return;
-    }
-    // The play's own length and some slack for a busy machine.
-    std::unique_lock lock(FClip->WaitMutex);
-    FClip->WaitDone.wait_for(lock, std::chrono::milliseconds(DurationMs() + 2000),
-                             [&] { return FClip->Done >= ticket; });
 }
 
 // ---- TDXWaveList
@@ -665,15 +621,16 @@ TDXWaveList::~TDXWaveList()
 
 void TDXWaveList::SetDXSound(TDXSound *Value)
 {
-    if (FSound == Value)
+    auto link = Value ? Value->FLink : nullptr;
+    const auto old = Link();
+    if (old == link)
         return;
     // Plays on the device left behind stop there.
-    if (const auto old = Link())
+    if (old)
         for (auto *item : FItems)
             old->PostRelease(item->FClip);
-    FSound = Value;
     std::lock_guard lock(FMutex);
-    FLink = Value ? Value->FLink : nullptr;
+    FLink = std::move(link);
 }
 
 std::shared_ptr<TLink> TDXWaveList::Link() const

@@ -7,12 +7,16 @@
 // mixes every sounding play into one output stream there; Play only hands the
 // request over and returns. While nothing sounds the stream rests: nothing
 // is mixed or sent until the next play. Without a device every call plays
-// nothing.
+// nothing. Closing hands the audio thread over to finish on its own, so a
+// server that stopped answering does not hold up the window's end either.
+//
+// This library stays loaded once loaded: an audio thread may outlive the
+// game's window, and with it the game's library.
 
-#include <QAudioFormat>
+#include "skivosound_export.h"
+
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -26,36 +30,32 @@ struct TClip;
 struct TLink;
 }
 
-class TDXSound : public QObject
+class SKIVOSOUND_EXPORT TDXSound : public QObject
 {
     Q_OBJECT
 public:
     enum class TDeviceState { Closed, Opening, Open, Failed };
 
-    // The most plays of one clip that sound at once.
+    // The most plays of one clip that sound at once: a play beyond it
+    // restarts the one that has sounded longest.
     static constexpr int MaxPlaysPerClip = 8;
 
-    // With AutoInitialize on (the default) the device is opened once control
-    // returns to the event loop, so a caller may still turn it off first.
+    // The device is opened once control returns to the event loop.
     explicit TDXSound(QObject *AOwner = nullptr);
     ~TDXSound() override;
-
-    void SetAutoInitialize(bool Value) { FAutoInitialize = Value; }
 
     // Starts the audio thread, which opens the device; returns at once.
     // Calling it again does nothing.
     void Initialize();
-    // Stops every clip and closes the device; waits for the audio thread.
+    // Stops every clip and closes the device for good; returns at once. The
+    // audio thread closes the stream and ends when the server lets it.
     void Finalize();
 
+    // For tests only: the device as the audio thread left it (Closed from
+    // Finalize on), and the plays sounding now over all clips.
     TDeviceState DeviceState() const;
-    // Waits until opening the device has succeeded or failed (or TimeoutMs
-    // passed, or it was never started); returns whether the device is open.
-    bool WaitForDevice(int TimeoutMs) const;
-    // Plays sounding now over all clips: at most MaxPlaysPerClip each.
     int PlayingCount() const;
-
-    // Read by tests: whether the open stream rests, and how often it has
+    // For tests only: whether the open stream rests, and how often it has
     // asked the mixer for sound.
     bool Resting() const;
     qint64 Pulls() const;
@@ -63,28 +63,21 @@ public:
 private:
     friend class TDXWaveList;
     std::shared_ptr<SkivoSound::TLink> FLink;
-    bool FAutoInitialize = true;
 };
 
-class TDXWaveListItem
+class SKIVOSOUND_EXPORT TDXWaveListItem
 {
 public:
-    // How many plays of this clip may sound at once; 0 (the default) means
-    // as many as the pool holds (TDXSound::MaxPlaysPerClip). A play beyond
-    // the limit restarts the one that has sounded longest.
-    void SetMaxPlayingCount(int Value);
+    // Starts one play from the beginning and returns at once. Safe from any
+    // thread. Every call starts a play of its own, over the plays still
+    // sounding; calls beyond TDXSound::MaxPlaysPerClip that the audio thread
+    // takes together cost no more than that many.
+    void Play();
 
-    // False when the WAV data could not be read: Play then plays nothing.
+    // For tests only: whether the WAV data could be read (Play plays nothing
+    // when not), and how long the clip that was read lasts.
     bool Valid() const;
-    QAudioFormat Format() const;
     qint64 DurationMs() const;
-
-    // Starts one play from the beginning. Safe from any thread. Returns at
-    // once unless AWait, which waits for that play to end (never on the
-    // audio thread). Every call starts a play of its own, over the plays
-    // still sounding; calls beyond the clip's limit that the audio thread
-    // takes together cost no more than the limit.
-    void Play(bool AWait = false);
 
 private:
     friend class TDXWaveList;
@@ -95,14 +88,13 @@ private:
     std::shared_ptr<SkivoSound::TClip> FClip;
 };
 
-class TDXWaveList : public QObject
+class SKIVOSOUND_EXPORT TDXWaveList : public QObject
 {
     Q_OBJECT
 public:
     explicit TDXWaveList(QObject *AOwner = nullptr);
     ~TDXWaveList() override;
 
-    TDXSound *DXSound() const { return FSound; }
     void SetDXSound(TDXSound *Value);
 
     // Adds a clip from the bytes of a WAV file (PCM 8, 16 or 32 bit, or
@@ -112,15 +104,15 @@ public:
     // The same from a file or a Qt resource path such as ":/skivo/fire.wav".
     TDXWaveListItem *AddFromFile(const QString &Path);
 
-    int Count() const { return int(FItems.size()); }
     // Nullptr outside 0..Count()-1.
     TDXWaveListItem *Items(int Index) const;
+    // For tests only: how many clips were added.
+    int Count() const { return int(FItems.size()); }
 
 private:
     friend class TDXWaveListItem;
     std::shared_ptr<SkivoSound::TLink> Link() const;
 
-    QPointer<TDXSound> FSound;
     mutable std::mutex FMutex; // guards FLink: Play may come from any thread
     std::shared_ptr<SkivoSound::TLink> FLink;
     std::vector<TDXWaveListItem *> FItems;

@@ -197,21 +197,34 @@ TEST_F(AsteroidsTest, IntervalReachesOnlyTheSpritesThenInThePool)
         EXPECT_EQ(s->GetInterval(), 80);
 }
 
-TEST_F(AsteroidsTest, ParentSetAfterStartLeavesThePoolOnItsField)
+TEST_F(AsteroidsTest, ParentSetAfterStartPlacesEnteringAsteroidsByItsSizeOnTheirOwnField)
 {
     Asteroids.Start();
-    QWidget other;
-    other.resize(200, 100);
-    Asteroids.SetParent(&other);
-    Asteroids.do_Timer();
-    ASSERT_EQ(Flying().size(), 1);
-    // It enters its own field, at that field's edge; the new parent is
-    // only where the next pool goes.
-    EXPECT_EQ(Flying().at(0)->parentWidget(), &Field);
-    EXPECT_EQ(Flying().at(0)->GetLeft(), 480);
-    for (TSprite *s : Asteroids.Sprites())
+    auto other = std::make_unique<QWidget>();
+    other->resize(200, 100);
+    Asteroids.SetParent(other.get());
+    for (int tick = 1; tick <= 10; ++tick)
+        Asteroids.do_Timer();
+    ASSERT_EQ(Flying().size(), 10);
+    // Each enters at the new parent's right edge and within its height, yet
+    // stays on its own field: the new parent is where the next pool goes.
+    for (TSprite *s : Flying()) {
         EXPECT_EQ(s->parentWidget(), &Field);
-    EXPECT_TRUE(other.findChildren<TSprite *>().isEmpty());
+        EXPECT_EQ(s->GetLeft(), 200);
+        EXPECT_GE(s->GetTop(), 0);
+        EXPECT_LE(s->GetTop(), 100 - 64 - 1);
+    }
+    EXPECT_TRUE(other->findChildren<TSprite *>().isEmpty());
+
+    // A parent of no size brings them in at its corner.
+    other->resize(0, 0);
+    Asteroids.do_Timer();
+    ASSERT_EQ(Flying().size(), 11);
+    EXPECT_EQ(Flying().last()->pos(), QPoint(0, 0));
+    // One freed reads as none: nothing enters.
+    other.reset();
+    Asteroids.do_Timer();
+    EXPECT_EQ(Flying().size(), 11);
 }
 
 TEST(AsteroidsWithoutParent, PoolIsMadeButNothingEntersUntilThereIsAParent)

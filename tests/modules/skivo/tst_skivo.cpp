@@ -36,7 +36,6 @@ protected:
     {
         delete Window.data();
         TSaveFormInfo::SetFileName(FPreviousFile);
-        GCore = nullptr;
     }
     void Open()
     {
@@ -194,6 +193,45 @@ TEST_F(GameFormTest, BackgroundPaintsEachDirtyRectangleAsItsPictureHasIt)
         for (int x = 0; x < out.width(); ++x)
             wrong += out.pixel(x, y) != (dirty.contains(QPoint(x, y)) ? picture.pixel(x + 240, y) : untouched);
     EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(GameFormTest, WhereThePictureDoesNotReachTheFieldShowsItsColourAndNoTrail)
+{
+    Open();
+    auto *background = qobject_cast<TImage *>(Window->findChild<QWidget *>("imgBackground"));
+    ASSERT_NE(background, nullptr);
+    const QImage picture = background->Picture();
+    QPalette palette = Screen->palette();
+    palette.setColor(QPalette::Window, QColor(0, 0, 128));
+    Screen->setPalette(palette);
+    Ship->SetVisible(true);
+    // Grown below the picture as a program grows it, then past it on every
+    // side and moved off the window's corner.
+    for (const QRect &field : {QRect(0, 0, 480, 361), QRect(-30, -10, 700, 420)}) {
+        Screen->setProperty("Left", field.x());
+        Screen->setProperty("Top", field.y());
+        Screen->setProperty("Width", field.width());
+        Screen->setProperty("Height", field.height());
+        ASSERT_EQ(Screen->geometry(), field);
+        // Two paints into the same pixels, as the screen keeps them, with
+        // the ship moved along the bare band between them.
+        QImage out(Screen->size(), QImage::Format_ARGB32_Premultiplied);
+        out.fill(qRgb(255, 0, 255));
+        Ship->move(20, 330);
+        Screen->render(&out);
+        Ship->move(300, 330);
+        Screen->render(&out);
+        int wrong = 0;
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x) {
+                if (Ship->geometry().contains(x, y))
+                    continue;
+                // The picture starts 240 pixels left of the field.
+                const QRgb want = x < 480 && y < 320 ? picture.pixel(x + 240, y) : qRgb(0, 0, 128);
+                wrong += out.pixel(x, y) != want;
+            }
+        EXPECT_EQ(wrong, 0) << field.width() << "x" << field.height();
+    }
 }
 
 TEST_F(GameFormTest, TheFieldIsPaintedAtMostOnceAFrameAndShowsTheLastMove)

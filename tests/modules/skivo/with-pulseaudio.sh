@@ -16,6 +16,8 @@ mkdir -p "$dir/xdg" "$dir/home"
 chmod 700 "$dir/xdg"
 pid=
 cleanup() {
+  # A server that a test stopped takes no other signal until it goes on.
+  [ -n "$pid" ] && kill -CONT "$pid" 2>/dev/null
   [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   rm -rf "$dir"
 }
