@@ -14,6 +14,20 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+// A file's bytes; "<unreadable>" when it cannot be read.
+inline QByteArray ReadAll(const QString &APath)
+{
+    QFile f(APath);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// Replaces a file's bytes; false when they could not all be written.
+[[nodiscard]] inline bool WriteAll(const QString &APath, const QByteArray &AData)
+{
+    QFile f(APath);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(AData) == AData.size() && f.flush();
+}
+
 // Collects trace lines while it lives and restores the previous sink after.
 class TraceCapture
 {

@@ -18,19 +18,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &APath)
-{
-    QFile f(APath);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeAll(const QString &APath, const QByteArray &AData)
-{
-    QFile f(APath);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(AData), AData.size());
-}
-
 // What kind of thing the name itself is (a link is not followed).
 mode_t kindOf(const QString &APath)
 {
@@ -98,11 +85,11 @@ TEST(SaveFile, APipeIsRefusedAndStaysThoughNamedByALink)
     // stays a link, and no temporary file is left.
     const QString file = dir.filePath("prog.js");
     const QString fileLink = dir.filePath("prog-link.js");
-    writeAll(file, "old();\n");
+    ASSERT_TRUE(WriteAll(file, "old();\n"));
     ASSERT_EQ(::symlink("prog.js", QFile::encodeName(fileLink).constData()), 0);
     EXPECT_EQ(SaveFileWhole(fileLink, "new();\n"), QString());
     EXPECT_EQ(kindOf(fileLink), S_IFLNK);
-    EXPECT_EQ(readAll(file), "new();\n");
+    EXPECT_EQ(ReadAll(file), "new();\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
               QStringList({"link.js", "pipe.js", "prog-link.js", "prog.js"}));
 }
@@ -137,7 +124,7 @@ TEST(SaveFile, AFullDiskWhileWritingInPlaceKeepsTheOldTextWholeAndSaysWhy)
                      << disk.Why();
     const QString path = folder + "/prog.js";
     const QByteArray oldText = scriptText(60 * 1024, 'o');
-    writeAll(path, oldText);
+    ASSERT_TRUE(WriteAll(path, oldText));
     {
         // The filler takes the rest of the room.
         const int filler = ::open(QFile::encodeName(folder + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
@@ -152,7 +139,7 @@ TEST(SaveFile, AFullDiskWhileWritingInPlaceKeepsTheOldTextWholeAndSaysWhy)
 
     const QByteArray newText = scriptText(120 * 1024, 'n');
     const QString error = SaveFileWhole(path, newText);
-    const QByteArray now = readAll(path);
+    const QByteArray now = ReadAll(path);
     EXPECT_TRUE(now == oldText || now == newText) << now.size() << " bytes, neither text";
     EXPECT_TRUE(error.contains("No space left on device")) << qPrintable(error);
 }
@@ -166,10 +153,10 @@ TEST(SaveFile, AFileSizeLimitFailsTheSaveWithoutEndingTheProgram)
     QStringList paths{dir.filePath("prog.js")};
     const QString locked = dir.filePath("shared");
     ASSERT_TRUE(QDir().mkpath(locked));
-    writeAll(locked + "/prog.js", oldText);
+    ASSERT_TRUE(WriteAll(locked + "/prog.js", oldText));
     if (LockFolder(locked, true))
         paths << locked + "/prog.js";
-    writeAll(paths.first(), oldText);
+    ASSERT_TRUE(WriteAll(paths.first(), oldText));
 
     int report[2];
     ASSERT_EQ(::pipe(report), 0);
@@ -211,6 +198,6 @@ TEST(SaveFile, AFileSizeLimitFailsTheSaveWithoutEndingTheProgram)
     ASSERT_GE(lines.size(), paths.size()) << errors.constData();
     for (int i = 0; i < paths.size(); ++i) {
         EXPECT_TRUE(lines.at(i).contains("File too large")) << qPrintable(paths.at(i)) << ": " << lines.at(i).constData();
-        EXPECT_EQ(readAll(paths.at(i)), oldText) << qPrintable(paths.at(i));
+        EXPECT_EQ(ReadAll(paths.at(i)), oldText) << qPrintable(paths.at(i));
     }
 }

@@ -19,19 +19,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &APath)
-{
-    QFile f(APath);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString &APath, const QByteArray &AData)
-{
-    QFile f(APath);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(AData);
-}
-
 TValueList Packet(const QString &AKey, const QString &AValue)
 {
     TValueList p;
@@ -221,7 +208,7 @@ TEST(EditorFrameTest, FilesRoundTripAsUtf8)
 
     // Windows line ends and a byte-order mark read the same.
     const QString windows = dir.filePath(QStringLiteral("windows.js"));
-    WriteAll(windows, QByteArray("\xEF\xBB\xBF") + QStringLiteral("가\r\nb\r\n").toUtf8());
+    ASSERT_TRUE(WriteAll(windows, QByteArray("\xEF\xBB\xBF") + QStringLiteral("가\r\nb\r\n").toUtf8()));
     lines.LoadFromFile(windows);
     EXPECT_EQ(lines.Count(), 2);
     EXPECT_EQ(lines.Strings(0), QStringLiteral("가"));
@@ -242,7 +229,7 @@ TEST(EditorFrameTest, BadFilesRaiseAndLeaveTheEditorAsItWas)
     EXPECT_THROW(lines.LoadFromFile(dir.filePath(QStringLiteral("missing.js"))), EFileError);
     EXPECT_THROW(lines.LoadFromFile(dir.path()), EFileError);
     const QString latin1 = dir.filePath(QStringLiteral("latin1.js"));
-    WriteAll(latin1, QByteArray("caf\xE9\n"));
+    ASSERT_TRUE(WriteAll(latin1, QByteArray("caf\xE9\n")));
     try {
         lines.LoadFromFile(latin1);
         ADD_FAILURE() << "non-UTF-8 text was loaded";
@@ -252,7 +239,7 @@ TEST(EditorFrameTest, BadFilesRaiseAndLeaveTheEditorAsItWas)
     // A NUL would end the editor's text there, and the next save would cut
     // the file short: UTF-16 text without a byte-order mark is refused.
     const QString utf16 = dir.filePath(QStringLiteral("utf16.js"));
-    WriteAll(utf16, QByteArray("v\0a\0r\0 \0x\0;\0\n\0", 14));
+    ASSERT_TRUE(WriteAll(utf16, QByteArray("v\0a\0r\0 \0x\0;\0\n\0", 14)));
     EXPECT_THROW(lines.LoadFromFile(utf16), EFileError);
     const QString huge = dir.filePath(QStringLiteral("huge.js"));
     {
@@ -305,7 +292,7 @@ TEST(EditorFrameTest, KoreanWindowsFilesOpenAndOnlyRegularFilesAreRead)
     TEditorLines &lines = editor.Lines();
     // CP949 as Windows tools write it, with a letter (똠) that EUC-KR lacks.
     const QString korean = dir.filePath(QStringLiteral("korean.js"));
-    WriteAll(korean, QByteArray("// \x8C\x63\xB9\xE6 \xC7\xD1\xB1\xDB\r\nprint(\"\xBE\xC8\xB3\xE7\");\r\n"));
+    ASSERT_TRUE(WriteAll(korean, QByteArray("// \x8C\x63\xB9\xE6 \xC7\xD1\xB1\xDB\r\nprint(\"\xBE\xC8\xB3\xE7\");\r\n")));
     lines.LoadFromFile(korean);
     EXPECT_EQ(lines.Text(), QStringLiteral("// 똠방 한글\r\nprint(\"안녕\");"));
     // Saved back as UTF-8.
@@ -334,7 +321,7 @@ TEST(EditorFrameTest, AWritableFileInAFolderThatTakesNoNewFilesIsSavedInPlace)
     const QString folder = dir.filePath(QStringLiteral("shared"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString path = folder + QStringLiteral("/prog.js");
-    WriteAll(path, "old();\n");
+    ASSERT_TRUE(WriteAll(path, "old();\n"));
     if (!LockFolder(folder, true))
         GTEST_SKIP() << "cannot make the folder refuse new files here";
     TfrEditor editor;
