@@ -183,21 +183,7 @@ void TScriptHost::GiveUp(QThread *AThread)
     // that it reports the line it was on: at once when it waits there, else
     // at its next delay(), or wherever it is after a last while. Cut short,
     // it has a last while to end.
-    switch (It->State->CutShutdown()) {
-    case TRunState::TCut::Cut:
-        It->GiveUp->start(KGiveUpMs / 4);
-        return;
-    case TRunState::TCut::Marked:
-        It->CutMarked = true;
-        It->GiveUp->start(KGiveUpMs / 4);
-        return;
-    case TRunState::TCut::None:
-        break;
-    }
-    if (It->CutMarked) {
-        // Taken in delay() or not, the cut gets its last while from now.
-        It->CutMarked = false;
-        It->State->Enter(TRunPhase::Stopping, TStopReason::GivenUp);
+    if (It->State->CutShutdown()) {
         It->GiveUp->start(KGiveUpMs / 4);
         return;
     }

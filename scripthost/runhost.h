@@ -35,7 +35,6 @@ private:
         std::shared_ptr<TRunState> State;
         QThread *Thread = nullptr;
         QTimer *GiveUp = nullptr; // armed by Stop, or when shutdown() begins
-        bool CutMarked = false;   // shutdown() is to be cut short at its next delay()
     };
 
     std::shared_ptr<TRunState> NewState();

@@ -24,16 +24,20 @@ bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
     return Entered;
 }
 
-TRunState::TCut TRunState::CutShutdown()
+bool TRunState::CutShutdown()
 {
     std::lock_guard L(Lock);
-    if (FPhase.load() != TRunPhase::InShutdown || FCutMarked)
-        return TCut::None;
+    if (FCutMarked) {
+        FCutMarked = false;
+        EnterLocked(TRunPhase::Stopping, TStopReason::GivenUp);
+        return true;
+    }
+    if (FPhase.load() != TRunPhase::InShutdown)
+        return false;
     // In shutdown(), the worker waits for the time only in delay().
-    if (Waiting == TWait::Time && EnterLocked(TRunPhase::Stopping, TStopReason::GivenUp))
-        return TCut::Cut;
-    FCutMarked = true;
-    return TCut::Marked;
+    if (Waiting != TWait::Time || !EnterLocked(TRunPhase::Stopping, TStopReason::GivenUp))
+        FCutMarked = true;
+    return true;
 }
 
 void TRunState::TakeCutLocked()

@@ -130,10 +130,10 @@ public:
     // shutdown()'s give-up time, on the UI thread. shutdown() waiting in
     // delay() is cut short at once; one running script is marked, and cut
     // short at its next delay(), so that its report names the line it waits
-    // on wherever the give-up time found it. Cut when it waits, Marked when
-    // it runs, None when shutdown() is not running or is marked already.
-    enum class TCut { None, Cut, Marked };
-    TCut CutShutdown();
+    // on wherever the give-up time found it. Called again on a marked run,
+    // it cuts it short wherever it is, if delay() has not. True when it cut
+    // or marked: shutdown() then has a last while to end.
+    bool CutShutdown();
     // The worker in delay(), Lock held: takes the cut CutShutdown() marked.
     void TakeCutLocked();
 
