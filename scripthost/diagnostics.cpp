@@ -1,6 +1,7 @@
 // How an error is shown to the learner: line, plain message and source text.
 #include "diagnostics.h"
 
+#include <QJSEngine>
 #include <QRegularExpression>
 #include <vector>
 
@@ -162,4 +163,10 @@ TErrorReport DiagnoseError(const QJSValue &AError, const QStringList &ATrace, co
         }
     }
     return ReportOn(Line, Message, ALines);
+}
+
+int CurrentLine(QJSEngine *AEngine)
+{
+    const QJSValue Here = AEngine->newErrorObject(QJSValue::GenericError, QString());
+    return LineOf(ErrorTrace(Here), Here);
 }

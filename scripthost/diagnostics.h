@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QJSEngine;
+
 struct TErrorReport
 {
     int Line = -1; // -1: no line of the program
@@ -32,3 +34,7 @@ QStringList ErrorTrace(const QJSValue &AError);
 
 // A report that the engine makes itself, on ALine (or -1).
 TErrorReport ReportOn(int ALine, const QString &AMessage, const QStringList &ALines);
+
+// The line of the program that the script running in AEngine is on, from a
+// stack taken here; -1 outside the program's own code.
+int CurrentLine(QJSEngine *AEngine);

@@ -4,7 +4,7 @@
 #include "bridge.h"
 #include "controls.h"
 #include "debugtrace.h"
-#include "freshreads.h"
+#include "keptreads.h"
 #include "leftruns.h"
 #include "scriptrun.h"
 #include "uidrain.h"
@@ -149,7 +149,7 @@ void TScriptHost::Launch(std::shared_ptr<TRunState> S)
 {
     if (FPins)
         FPins->Reset();
-    S->Reads = new TFreshReads(*S);
+    S->Reads = new TKeptWatch(*S);
     S->Enter(TRunPhase::Running);
     QThread *T = QThread::create([S] {
         TScriptRun Run(S);

@@ -8,7 +8,8 @@ bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
     // Freed after the lock is released.
     std::deque<TUiOp> Dropped;
     std::vector<TScriptObject> Forgotten;
-    std::unordered_map<int, std::unordered_map<int, QVariant>> Unread;
+    TKeptValues Unread;
+    std::optional<TFailure> Unreported;
     std::lock_guard L(Lock);
     const bool Entered = EnterLocked(APhase, AReason);
     if (Entered && APhase == TRunPhase::Detached) {
@@ -19,9 +20,30 @@ bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
         QueuedReports = 0;
         Unfinished = 0;
         Forgotten.swap(Objects);
-        Unread.swap(Fresh);
+        std::swap(Unread, Kept);
+        Unreported.swap(Failure);
     }
     return Entered;
+}
+
+void TRunState::Fail(TFailure AFailure)
+{
+    std::lock_guard L(Lock);
+    if (EnterLocked(TRunPhase::Stopping, TStopReason::Error))
+        Failure = std::move(AFailure);
+}
+
+std::optional<TRunState::TFailure> TRunState::TakeFailure()
+{
+    std::lock_guard L(Lock);
+    return std::exchange(Failure, std::nullopt);
+}
+
+bool TRunState::EnterShutdown(TStopReason &AWhy)
+{
+    std::lock_guard L(Lock);
+    AWhy = FReason.load();
+    return EnterLocked(TRunPhase::InShutdown, TStopReason::Finished);
 }
 
 bool TRunState::CutShutdown()
@@ -58,11 +80,8 @@ bool TRunState::EnterLocked(TRunPhase APhase, TStopReason AReason)
         break;
     case TRunPhase::Stopping:
         // Stop, the memory watch and the program's own error interrupt the
-        // program; once shutdown() runs, only the memory watch and the
-        // give-up time cut it short.
-        Allowed = From == TRunPhase::Running
-                  || (From == TRunPhase::InShutdown
-                      && (AReason == TStopReason::Memory || AReason == TStopReason::GivenUp));
+        // program; once shutdown() runs, Stop no longer does.
+        Allowed = From == TRunPhase::Running || (From == TRunPhase::InShutdown && AReason != TStopReason::User);
         break;
     case TRunPhase::InShutdown:
         Allowed = From == TRunPhase::Running || From == TRunPhase::Stopping;

@@ -8,18 +8,21 @@
 // cut of shutdown(), CutShutdown and TakeCutLocked, which share its rules):
 //
 //   SetUp --start--> Running --Stop / memory / error--> Stopping
-//                      |                          |
-//                      +--end / error--+----------+
-//                                      v
-//                                 InShutdown --give-up time--> Stopping (shutdown() cut short,
-//                                      |                       in delay() if it gets there:
-//                                      |                       see CutShutdown)
-//                                      v
-//                                    Ended
+//                      |                                   |
+//                      +-------- end ---------+------------+
+//                                             v
+//                                        InShutdown --give-up time / memory / error--> Stopping
+//                                             |                                          |
+//                                             +----------- end --------+-----------------+
+//                                                                      v
+//                                                                    Ended
 //
+// The repeaters run only while the phase is Running: shutdown() runs alone.
 // Detached (the window is going, or the run was given up) may follow any
 // phase; nothing of the run reaches the UI thread after it, and the run no
 // longer knows the window's objects.
+
+#include "keptreads.h"
 
 #include <QList>
 #include <QObject>
@@ -33,17 +36,20 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 struct ICore;
 class QJSEngine;
-class TFreshReads;
+class TKeptWatch;
 class TPinBoard;
 
 enum class TRunPhase { SetUp, Running, Stopping, InShutdown, Ended, Detached };
 
-// Why a run left Running. The first reason given stays.
+// Why a run left Running, or shutdown(). Finished is given only to a run that
+// nothing stopped; a later stop (the give-up time after Stop, the memory
+// watch) replaces an earlier reason, so that the last one is reported.
 enum class TStopReason { None, Finished, Error, User, Memory, GivenUp };
 
 // The outcome of one call carried out on the user-interface thread.
@@ -87,7 +93,7 @@ public:
     ICore *Core = nullptr;
     QPointer<TPinBoard> Pins;
     QObject *PostTarget = nullptr; // the host; alive until the run is detached
-    TFreshReads *Reads = nullptr;  // UI thread only: made when the run starts, freed when it ends
+    TKeptWatch *Reads = nullptr;   // UI thread only: made when the run starts, freed when it ends
 
     std::mutex Lock;
     std::vector<TScriptObject> Objects;
@@ -102,12 +108,16 @@ public:
     size_t Unfinished = 0;     // calls queued and not yet carried out
     size_t DroppedReports = 0; // messages refused once the run was stopping
     bool DrainPosted = false;
-    QString PendingError; // raised by a queued write; thrown at the script's next call
-    std::atomic<bool> HasPendingError{false};
+    // A write or call that the worker did not wait for, failed on the UI
+    // thread: it stopped the run, and the worker reports it.
+    struct TFailure
+    {
+        int Line = -1; // the program's line that made the call, if known
+        QString Message;
+    };
+    std::optional<TFailure> Failure;
 
-    // Reads of properties with a change signal, kept while nothing changed
-    // them: by object id, the property's index and its value.
-    std::unordered_map<int, std::unordered_map<int, QVariant>> Fresh;
+    TKeptValues Kept; // see keptreads.h
 
     // The program is over and the run's thread frees the engine and ends;
     // guarded by the lock of the runs left behind (leftruns.h), not by Lock.
@@ -121,6 +131,16 @@ public:
         const TRunPhase P = FPhase.load();
         return P == TRunPhase::Stopping || P == TRunPhase::Detached;
     }
+
+    // UI thread: a call or write that the worker did not wait for failed. The
+    // run stops with AFailure as its error, unless it is stopping already.
+    void Fail(TFailure AFailure);
+    // The worker: the failure Fail recorded, once.
+    std::optional<TFailure> TakeFailure();
+    // The worker, when the program's main part is over: enters InShutdown
+    // and tells why the program stopped, in one step, so that a Stop
+    // landing at that moment is never missed.
+    bool EnterShutdown(TStopReason &AWhy);
 
     // The one place a run changes phase. Takes Lock. Interrupts the engine
     // when the phase is Stopping or Detached, and wakes the worker. False

@@ -2,7 +2,8 @@
 // calls, with the checks that turn a learner's slip into a clear error.
 #include "scriptobjects.h"
 
-#include "freshreads.h"
+#include "diagnostics.h"
+#include "keptreads.h"
 
 #include <QJSEngine>
 #include <QMetaMethod>
@@ -23,7 +24,47 @@ QString Shown(const QJSValue &AValue)
     return AValue.isString() ? QLatin1Char('"') + AValue.toString() + QLatin1Char('"') : AValue.toString();
 }
 
+// Qt's own classes are named Q...; the module's, T....
+bool IsQtClass(const QMetaObject *AMeta)
+{
+    const char *N = AMeta->className();
+    return N[0] == 'Q' && N[1] >= 'A' && N[1] <= 'Z';
+}
+
+// The nearest of AMeta's classes that is one of Qt's.
+const QMetaObject *QtBase(const QMetaObject *AMeta)
+{
+    while (AMeta && !IsQtClass(AMeta))
+        AMeta = AMeta->superClass();
+    return AMeta;
+}
+
 } // namespace
+
+int FirstOwnProperty(const QMetaObject *AMeta)
+{
+    const QMetaObject *Q = QtBase(AMeta);
+    return Q ? Q->propertyCount() : 0;
+}
+
+int FirstOwnMethod(const QMetaObject *AMeta)
+{
+    const QMetaObject *Q = QtBase(AMeta);
+    return Q ? Q->methodCount() : 0;
+}
+
+QStringList ScriptMethods(const QMetaObject *AMeta)
+{
+    QStringList Names;
+    for (int I = FirstOwnMethod(AMeta); I < AMeta->methodCount(); ++I) {
+        const QMetaMethod M = AMeta->method(I);
+        const QString N = QString::fromLatin1(M.name());
+        if (M.access() == QMetaMethod::Public && M.methodType() != QMetaMethod::Signal
+            && M.methodType() != QMetaMethod::Constructor && !Names.contains(N))
+            Names << N;
+    }
+    return Names;
+}
 
 void TScriptObjects::Bind(QJSEngine *AEngine, QJSValue AIdOf, QJSValue AWrap)
 {
@@ -37,20 +78,6 @@ void TScriptObjects::Release()
     FIdOf = QJSValue();
     FWrapFn = QJSValue();
     FWrappers.clear();
-}
-
-bool TScriptObjects::ThrowPending()
-{
-    if (!S->HasPendingError)
-        return false;
-    QString E;
-    {
-        std::lock_guard L(S->Lock);
-        E.swap(S->PendingError);
-        S->HasPendingError = false;
-    }
-    FEngine->throwError(E);
-    return true;
 }
 
 QJSValue TScriptObjects::Result(const TUiResult &AResult)
@@ -98,9 +125,7 @@ bool TScriptObjects::CheckObject(const QJSValue &AValue, QMetaType AType, const 
 
 QJSValue TScriptObjects::Get(int AId, int AProp)
 {
-    if (ThrowPending())
-        return {};
-    if (QVariant Kept; MayBeKept(AId, AProp) && TakeFresh(*S, AId, AProp, Kept))
+    if (QVariant Kept; FKept.Take(AId, AProp, Kept))
         return ValueToScript(FEngine, Kept);
     auto R = std::make_shared<TUiResult>();
     auto State = S;
@@ -124,22 +149,8 @@ QJSValue TScriptObjects::Get(int AId, int AProp)
     return Done ? Result(*R) : QJSValue();
 }
 
-bool TScriptObjects::MayBeKept(int AId, int AProp)
-{
-    const qint64 Key = (qint64(AId) << 32) | quint32(AProp);
-    if (const auto It = FKeptKinds.constFind(Key); It != FKeptKinds.cend())
-        return *It;
-    const QMetaObject *M = nullptr;
-    QString Name;
-    const bool Kept = S->Describe(AId, M, Name) && M->property(AProp).hasNotifySignal();
-    FKeptKinds.insert(Key, Kept);
-    return Kept;
-}
-
 void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
 {
-    if (ThrowPending())
-        return;
     const QMetaObject *M = nullptr;
     QString Name;
     if (!S->Describe(AId, M, Name))
@@ -149,8 +160,8 @@ void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
         return;
     TScriptArg A = ArgFromScript(AValue, P.metaType(), FIdOf);
     auto State = S;
-    // Writes are queued without waiting, for speed; one that fails is
-    // thrown at the program's next call, or reported when the run ends.
+    // Writes are queued without waiting, for speed; one that fails stops the
+    // run, and is reported with no line: the program has gone on from it.
     FBridge.Queue({[State, AId, AProp, A = std::move(A)] {
         QObject *O = State->ObjectAt(AId);
         if (!O)
@@ -164,11 +175,8 @@ void TScriptObjects::Set(int AId, int AProp, const QJSValue &AValue)
         } catch (...) {
             Error = KObjectFailed;
         }
-        if (!Error.isEmpty()) {
-            std::lock_guard L(State->Lock);
-            State->PendingError = Error;
-            State->HasPendingError = true;
-        }
+        if (!Error.isEmpty())
+            State->Fail({-1, Error});
     }, nullptr, false});
 }
 
@@ -183,7 +191,7 @@ int TScriptObjects::MethodFor(const QMetaObject *AMeta, const QString &AName, in
     int Exact = -1, Longer = -1, Shorter = -1;
     const QByteArray N = AName.toLatin1();
     // Most derived first, as C++ would find it.
-    for (int I = AMeta->methodCount() - 1; I >= QObject::staticMetaObject.methodCount(); --I) {
+    for (int I = AMeta->methodCount() - 1; I >= FirstOwnMethod(AMeta); --I) {
         const QMetaMethod M = AMeta->method(I);
         if (M.name() != N || M.access() != QMetaMethod::Public || M.methodType() == QMetaMethod::Signal)
             continue;
@@ -202,8 +210,6 @@ int TScriptObjects::MethodFor(const QMetaObject *AMeta, const QString &AName, in
 
 QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AArgs)
 {
-    if (ThrowPending())
-        return {};
     const QMetaObject *Meta = nullptr;
     QString ObjName;
     if (!S->Describe(AId, Meta, ObjName))
@@ -228,11 +234,14 @@ QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AAr
             return {};
     }
     const bool Void = M.returnMetaType().id() == QMetaType::Void || !M.returnMetaType().isValid();
-    // Every call waits for its end, so that one that fails is reported on
-    // the line that made it, even the program's last.
-    auto R = std::make_shared<TUiResult>();
+    // A call that returns nothing is queued without waiting, as a write is:
+    // the calls and reads after it come after it on the UI thread. One that
+    // fails stops the run and is reported on the line that made it.
+    auto R = Void ? nullptr : std::make_shared<TUiResult>();
+    const int Line = Void ? CurrentLine(FEngine) : -1;
     auto State = S;
-    auto Op = [State, R, AId, Index, Void, Args = std::move(Args)] {
+    auto Op = [State, R, AId, Index, Void, Line, Args = std::move(Args)] {
+        QString Error;
         if (QObject *O = State->ObjectAt(AId)) {
             try {
                 const QMetaMethod M = O->metaObject()->method(Index);
@@ -256,12 +265,22 @@ QJSValue TScriptObjects::Call(int AId, const QString &AName, const QJSValue &AAr
                 if (!Void)
                     ResultFromQt(*State, std::move(Ret), *R);
             } catch (const std::exception &E) {
-                R->Error = ExceptionText(E);
+                Error = ExceptionText(E);
             } catch (...) {
-                R->Error = KObjectFailed;
+                Error = KObjectFailed;
             }
         }
+        if (Error.isEmpty())
+            return;
+        if (R)
+            R->Error = Error;
+        else
+            State->Fail({Line, Error});
     };
+    if (Void) {
+        FBridge.Queue({std::move(Op), nullptr, false});
+        return {};
+    }
     return FBridge.Call(std::move(Op), R) ? Result(*R) : QJSValue();
 }
 
@@ -276,24 +295,19 @@ QJSValue TScriptObjects::Wrap(int AId)
     QStringList Props, Methods;
     QList<int> Indexes;
     QList<bool> Writable;
-    for (int I = 0; I < M->propertyCount(); ++I) {
+    for (int I = FirstOwnProperty(M); I < M->propertyCount(); ++I) {
         const QMetaProperty P = M->property(I);
         const QString PN = QString::fromLatin1(P.name());
         // A class may declare a name again over its base's: the most derived one counts.
-        if (!P.isReadable() || !P.isScriptable() || PN == QLatin1String("objectName")
-            || M->indexOfProperty(P.name()) != I)
+        if (!P.isReadable() || !P.isScriptable() || M->indexOfProperty(P.name()) != I)
             continue;
         Props << PN;
         Indexes << I;
         Writable << P.isWritable();
     }
-    for (int I = QObject::staticMetaObject.methodCount(); I < M->methodCount(); ++I) {
-        const QMetaMethod Mm = M->method(I);
-        const QString MN = QString::fromLatin1(Mm.name());
-        if (Mm.access() == QMetaMethod::Public && Mm.methodType() != QMetaMethod::Signal
-            && Mm.methodType() != QMetaMethod::Constructor && !Props.contains(MN) && !Methods.contains(MN))
+    for (const QString &MN : ScriptMethods(M))
+        if (!Props.contains(MN))
             Methods << MN;
-    }
     QJSValue P = FEngine->newArray(uint(Props.size())), X = FEngine->newArray(uint(Props.size())),
              W = FEngine->newArray(uint(Props.size())), Ms = FEngine->newArray(uint(Methods.size()));
     for (int I = 0; I < Props.size(); ++I) {

@@ -4,6 +4,7 @@
 // its properties and methods, and the reads, writes and calls that those
 // wrappers make, checked on the worker and carried out on the UI thread.
 #include "bridge.h"
+#include "keptreads.h"
 #include "values.h"
 
 #include <QHash>
@@ -12,10 +13,21 @@
 
 class QJSEngine;
 
+// The script sees the members that the module's own classes declare (their
+// published properties and public methods), not everything that Qt's base
+// classes carry: the first property and method index that is the module's.
+int FirstOwnProperty(const QMetaObject *AMeta);
+int FirstOwnMethod(const QMetaObject *AMeta);
+// The names of the public methods the script may call, each once.
+QStringList ScriptMethods(const QMetaObject *AMeta);
+
 class TScriptObjects
 {
 public:
-    TScriptObjects(std::shared_ptr<TRunState> AState, TUiBridge &ABridge) : S(std::move(AState)), FBridge(ABridge) {}
+    TScriptObjects(std::shared_ptr<TRunState> AState, TUiBridge &ABridge)
+        : S(std::move(AState)), FBridge(ABridge), FKept(*S)
+    {
+    }
 
     // AIdOf and AWrap are the prelude's: wrapper to id, and wrapper maker.
     void Bind(QJSEngine *AEngine, QJSValue AIdOf, QJSValue AWrap);
@@ -27,8 +39,6 @@ public:
     QJSValue Get(int AId, int AProp);
     void Set(int AId, int AProp, const QJSValue &AValue);
     QJSValue Call(int AId, const QString &AName, const QJSValue &AArgs);
-    // Throws the error that a queued write raised, if any; true if it did.
-    bool ThrowPending();
 
 private:
     // Throws the call's error into the script, or turns its result into a value.
@@ -43,9 +53,6 @@ private:
     // is being stopped, or was cut off from its window, whose classes it may
     // then no longer read. A call or write would be dropped now anyway.
     bool Cut() const { return S->Interrupting(); }
-    // Whether reads of AProp of object AId can be served from the kept copy
-    // (the property has a change signal); looked up once.
-    bool MayBeKept(int AId, int AProp);
 
     std::shared_ptr<TRunState> S;
     TUiBridge &FBridge;
@@ -54,5 +61,5 @@ private:
     QJSValue FWrapFn;
     QHash<int, QJSValue> FWrappers;
     QHash<QString, int> FMethodCache;
-    QHash<qint64, bool> FKeptKinds;
+    TKeptReader FKept;
 };

@@ -60,11 +60,11 @@ void TScriptRun::Exec()
     FGlobal = FEngine->globalObject();
     auto State = S;
     FMemory = std::make_unique<TMemoryWatch>([State] { State->Enter(TRunPhase::Stopping, TStopReason::Memory); });
-    if (InstallPrelude() && Evaluate(S->Code, KProgramFile) && !Ending()) {
-        if (!IsCallable("setup") || CallGlobal("setup"))
+    if (InstallPrelude() && Evaluate(S->Code) && !Ending()) {
+        if (const QJSValue Setup = Global("setup"); !Setup.isCallable() || Invoke(Setup))
             MainLoop();
     }
-    CheckEnd();
+    ReportLateFailure();
     RunShutdown();
     FMemory.reset();
     S->Enter(TRunPhase::Ended);
@@ -89,13 +89,7 @@ bool TScriptRun::InstallPrelude()
         QString Name;
         if (!S->Describe(Id, M, Name))
             continue;
-        QStringList Names;
-        for (int I = QObject::staticMetaObject.methodCount(); I < M->methodCount(); ++I) {
-            const QMetaMethod Mm = M->method(I);
-            if (Mm.access() == QMetaMethod::Public && Mm.methodType() != QMetaMethod::Signal
-                && !Names.contains(QString::fromLatin1(Mm.name())))
-                Names << QString::fromLatin1(Mm.name());
-        }
+        const QStringList Names = ScriptMethods(M);
         QJSValue Arr = FEngine->newArray(uint(Names.size()));
         for (int I = 0; I < Names.size(); ++I)
             Arr.setProperty(quint32(I), Names[I]);
@@ -112,32 +106,38 @@ QJSValue TScriptRun::Global(const char *AName) const
     return FGlobal.property(QLatin1String(AName));
 }
 
-bool TScriptRun::CallGlobal(const char *AName)
-{
-    return Evaluate(QLatin1String(AName) + QLatin1String("()"), QString());
-}
-
-bool TScriptRun::Evaluate(const QString &ACode, const QString &AFileName)
+bool TScriptRun::Evaluate(const QString &ACode)
 {
     QStringList Trace;
-    const QJSValue R = FEngine->evaluate(ACode, AFileName, 1, &Trace);
-    return Settle(R, Trace, !Trace.isEmpty() || (R.isError() && Ending()), AFileName == KProgramFile);
+    const QJSValue R = FEngine->evaluate(ACode, KProgramFile, 1, &Trace);
+    // A thrown error comes with its trace; an interruption leaves none. (The
+    // text may end in an error value that it did not throw.)
+    return Settle(R, Trace, !Trace.isEmpty() || (R.isError() && Ending()), true);
+}
+
+bool TScriptRun::CallProgram(const QJSValue &AFn, QJSValue &AError, QStringList &ATrace)
+{
+    QJSManagedValue(AFn, FEngine).call();
+    if (!FEngine->hasError())
+        return true;
+    // evaluate() hands over a pending exception with the stack it was thrown
+    // with, a thrown value that is not an error included.
+    AError = FEngine->evaluate(QString(), QString(), 1, &ATrace);
+    return false;
 }
 
 bool TScriptRun::Invoke(const QJSValue &AFn)
 {
-    QJSManagedValue(AFn, FEngine).call();
-    if (!FEngine->hasError())
-        return Settle({}, {}, false, false);
-    // evaluate() hands over a pending exception with the stack it was thrown
-    // with, a thrown value that is not an error included.
+    QJSValue Error;
     QStringList Trace;
-    const QJSValue E = FEngine->evaluate(QString(), QString(), 1, &Trace);
-    return Settle(E, Trace, true, false);
+    const bool Returned = CallProgram(AFn, Error, Trace);
+    return Settle(Error, Trace, !Returned, false);
 }
 
 bool TScriptRun::Settle(const QJSValue &AError, const QStringList &ATrace, bool AFailed, bool AWholeProgram)
 {
+    if (ReportFailure())
+        return false;
     if (S->Reason() == TStopReason::Memory && S->Phase() == TRunPhase::Stopping && !FMemoryReported) {
         FMemoryReported = true;
         Report(ReportOn(-1,
@@ -153,6 +153,22 @@ bool TScriptRun::Settle(const QJSValue &AError, const QStringList &ATrace, bool 
     Report(DiagnoseError(AError, ATrace, FLines, AWholeProgram));
     S->Enter(TRunPhase::Stopping, TStopReason::Error);
     return false;
+}
+
+bool TScriptRun::ReportFailure()
+{
+    const auto F = S->TakeFailure();
+    if (F) // worded as the error the call would have thrown
+        Report(ReportOn(F->Line, QStringLiteral("Error: ") + F->Message, FLines));
+    return bool(F);
+}
+
+void TScriptRun::ReportLateFailure()
+{
+    // A stopping run has nothing more to report: Fail() records nothing then.
+    if (!S->Interrupting())
+        FBridge.Flush();
+    ReportFailure();
 }
 
 void TScriptRun::Report(const TErrorReport &AReport)
@@ -174,13 +190,19 @@ void TScriptRun::Report(const TErrorReport &AReport)
 
 void TScriptRun::message(const QString &AText)
 {
+    QueueMessage(AText, false);
+}
+
+void TScriptRun::QueueMessage(const QString &AText, bool AAlways)
+{
     auto State = S;
     FBridge.Queue({[State, AText] {
                        if (State->Core)
                            if (IView *V = State->Core->GetView())
                                V->sp_Message(AText);
                    },
-                   nullptr, true});
+                   nullptr, true},
+                  AAlways);
 }
 
 void TScriptRun::MainLoop()
@@ -214,26 +236,6 @@ void TScriptRun::MainLoop()
     }
 }
 
-bool TScriptRun::CheckEnd()
-{
-    if (S->Interrupting())
-        return true;
-    // A write still queued may yet fail; a failure that no later call
-    // could throw would otherwise be lost.
-    FBridge.Flush();
-    QString Error;
-    {
-        std::lock_guard L(S->Lock);
-        Error.swap(S->PendingError);
-        S->HasPendingError = false;
-    }
-    if (Error.isEmpty())
-        return true;
-    Report(ReportOn(-1, Error, FLines));
-    S->Enter(TRunPhase::Stopping, TStopReason::Error);
-    return false;
-}
-
 void TScriptRun::BeforeShutdown(TStopReason AWhy)
 {
     auto State = S;
@@ -256,24 +258,20 @@ void TScriptRun::BeforeShutdown(TStopReason AWhy)
         const QString Text = Dropped == 1 ? QStringLiteral("1 line printed before Stop took effect was not shown")
                                           : QStringLiteral("%1 lines printed before Stop took effect were not shown")
                                                 .arg(Dropped);
-        FBridge.Queue({[State, Text] {
-                           if (State->Core)
-                               if (IView *V = State->Core->GetView())
-                                   V->sp_Message(Text);
-                       },
-                       nullptr, true},
-                      true);
+        QueueMessage(Text, true);
     }
 }
 
 void TScriptRun::RunShutdown()
 {
-    const TStopReason Why = S->Reason();
     // Entering shutdown() clears the interruption; a detached run goes no further.
-    if (!S->Enter(TRunPhase::InShutdown, TStopReason::Finished))
+    TStopReason Why;
+    if (!S->EnterShutdown(Why))
         return;
+    FRepeatersOver = true;
     BeforeShutdown(Why);
-    if (!IsCallable("shutdown"))
+    const QJSValue Shutdown = Global("shutdown");
+    if (!Shutdown.isCallable())
         return;
     // The host limits shutdown() to the give-up time, from Stop or from now.
     FBridge.Notify(TRunEventKind::ShutdownBegins);
@@ -283,16 +281,21 @@ void TScriptRun::RunShutdown()
         FEngine->collectGarbage();
         FMemory->Rebase();
     }
+    QJSValue Error;
     QStringList Trace;
-    const QJSValue R = FEngine->evaluate(QStringLiteral("shutdown()"), QString(), 1, &Trace);
+    const bool Returned = CallProgram(Shutdown, Error, Trace);
     if (S->Phase() == TRunPhase::Stopping && S->Reason() == TStopReason::GivenUp) {
         // The interruption leaves no trace; a shutdown() cut in delay() knows its line.
-        const int Line = Trace.isEmpty() ? FCutLine : DiagnoseError(R, Trace, FLines, false).Line;
+        const int Line = Trace.isEmpty() ? FCutLine : DiagnoseError(Error, Trace, FLines, false).Line;
         Report(ReportOn(Line,
-                        QStringLiteral("shutdown() did not end within %1 ms and was stopped").arg(KGiveUpMs), FLines));
+                        QStringLiteral("shutdown() did not end within %1 ms of Stop (or of its own start) and was "
+                                       "stopped")
+                            .arg(KGiveUpMs),
+                        FLines));
         return;
     }
-    Settle(R, Trace, !Trace.isEmpty() || (R.isError() && Ending()), false);
+    if (Settle(Error, Trace, !Returned, false))
+        ReportLateFailure();
 }
 
 void TScriptRun::WaitUntil(TClock::time_point AUntil)
@@ -312,7 +315,7 @@ void TScriptRun::WaitUntil(TClock::time_point AUntil)
 
 bool TScriptRun::RunDueRepeaters()
 {
-    if (FInRepeater)
+    if (FInRepeater || FRepeatersOver)
         return true; // a repeater that waits does not run the others inside itself
     FInRepeater = true;
     bool Ok = true;
@@ -326,8 +329,6 @@ bool TScriptRun::RunDueRepeaters()
 
 void TScriptRun::delay(double AMs)
 {
-    if (FObjects.ThrowPending())
-        return;
     if (!(AMs > 0))
         AMs = 0;
     {
@@ -344,15 +345,12 @@ void TScriptRun::delay(double AMs)
         if (TClock::now() >= Deadline)
             return;
         auto Until = Deadline;
-        if (const auto Due = FScheduler.NextDue(); Due && *Due < Until && !FInRepeater)
+        if (const auto Due = FScheduler.NextDue(); Due && *Due < Until && !FInRepeater && !FRepeatersOver)
             Until = *Due;
         WaitUntil(Until);
     }
-    if (S->Reason() == TStopReason::GivenUp && FCutLine < 0) {
-        // Where the script waits, from a stack taken here.
-        const QJSValue Here = FEngine->newErrorObject(QJSValue::GenericError, QString());
-        FCutLine = DiagnoseError(Here, ErrorTrace(Here), FLines, false).Line;
-    }
+    if (S->Reason() == TStopReason::GivenUp && FCutLine < 0)
+        FCutLine = CurrentLine(FEngine); // where the script waits
 }
 
 bool TScriptRun::key(int AKey)
@@ -362,8 +360,6 @@ bool TScriptRun::key(int AKey)
 
 void TScriptRun::digitalWrite(int APin, bool AHigh)
 {
-    if (FObjects.ThrowPending())
-        return;
     auto State = S;
     FBridge.Queue({[State, APin, AHigh] {
                        if (State->Pins)

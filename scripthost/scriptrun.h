@@ -56,21 +56,25 @@ public:
 
 private:
     bool InstallPrelude();
-    // Runs ACode; reports an uncaught error. False ends the run.
-    bool Evaluate(const QString &ACode, const QString &AFileName);
-    // Calls the program's function AFn, kept from when it was defined (no
-    // text to compile); reports an uncaught error. False ends the run.
+    // Runs the program's text; reports an uncaught error. False ends the run.
+    bool Evaluate(const QString &ACode);
+    // Calls the program's function AFn: setup(), loop(), a repeater's or
+    // shutdown(). On an uncaught error, AError and ATrace hold it and its
+    // stack, and the result is false.
+    bool CallProgram(const QJSValue &AFn, QJSValue &AError, QStringList &ATrace);
+    // CallProgram, then Settle. False ends the run.
     bool Invoke(const QJSValue &AFn);
-    // After the program ran: reports the memory it took, or AError (with its
+    // After the program ran: reports what stopped it (a call that failed
+    // while the program went on, the memory it took) or AError (with its
     // stack ATrace) unless the run is being stopped. False if anything failed.
     bool Settle(const QJSValue &AError, const QStringList &ATrace, bool AFailed, bool AWholeProgram);
-    bool CallGlobal(const char *AName);
+    // Reports a call or write that failed after the program went on from it.
+    bool ReportFailure();
+    // Waits for what is still queued, so that a call of the program's last
+    // lines that fails is reported before the run goes on.
+    void ReportLateFailure();
     QJSValue Global(const char *AName) const;
-    bool IsCallable(const char *AName) const { return Global(AName).isCallable(); }
     void MainLoop();
-    // Reports what the program left unreported when its main part ended:
-    // a failed write, or the memory it took. False if there was something.
-    bool CheckEnd();
     void RunShutdown();
     // Queued ahead of shutdown(): Stop's reset of the board, and how many of
     // the program's lines Stop kept from the pane.
@@ -80,6 +84,9 @@ private:
     void WaitUntil(TClock::time_point AUntil);
     bool Ending() const;
     void Report(const TErrorReport &AReport);
+    // Queues a line for the message pane; AAlways: the engine's own, even
+    // while the run is being stopped.
+    void QueueMessage(const QString &AText, bool AAlways);
 
     std::shared_ptr<TRunState> S;
     TUiBridge FBridge;
@@ -93,5 +100,6 @@ private:
     QStringList FLines; // the program's lines, for "ErrorText"
     bool FMemoryReported = false;
     bool FInRepeater = false;
+    bool FRepeatersOver = false; // the program's main part is over: shutdown() runs alone
     int FCutLine = -1; // where shutdown() waited when the give-up time cut it short
 };

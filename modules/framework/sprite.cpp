@@ -102,28 +102,6 @@ void TSprite::setVisible(bool V)
     emit Changed();
 }
 
-bool TSprite::event(QEvent *AEvent)
-{
-    // Whether the sprite is out of its parent's area depends on the parent's
-    // size: watch the parent it has.
-    if (AEvent->type() == QEvent::ParentAboutToChange && parentWidget())
-        parentWidget()->removeEventFilter(this);
-    const bool Done = TPanel::event(AEvent);
-    if (AEvent->type() == QEvent::ParentChange) {
-        if (parentWidget())
-            parentWidget()->installEventFilter(this);
-        emit Changed();
-    }
-    return Done;
-}
-
-bool TSprite::eventFilter(QObject *AWatched, QEvent *AEvent)
-{
-    if (AWatched == parentWidget() && AEvent->type() == QEvent::Resize)
-        emit Changed();
-    return TPanel::eventFilter(AWatched, AEvent);
-}
-
 void TSprite::StartTimer()
 {
     if (FInterval > 0)

@@ -52,8 +52,9 @@ private:
 // steps through the list on a timer of its own. Scripts reach it by the
 // property and method names below, so they are its script vocabulary.
 // Every member is for the UI thread only; the script engine marshals. Its
-// place and size are a panel's; Changed also tells of a change of its
-// parent or of the parent's size, on which IsOutOfScreen depends.
+// place and size are a panel's. IsOutOfScreen announces no change: it
+// depends on the parent, which may change unseen (a hidden parent's resize
+// reaches no one until it is shown), so every read of it is asked afresh.
 class MODULEFRAMEWORK_EXPORT TSprite : public TPanel
 {
     Q_OBJECT
@@ -61,7 +62,7 @@ class MODULEFRAMEWORK_EXPORT TSprite : public TPanel
     Q_PROPERTY(bool Active READ GetActive)
     Q_PROPERTY(int ImageIndex READ GetImageIndex WRITE SetImageIndex)
     Q_PROPERTY(QVariantMap HitArea READ GetHitAreaMap WRITE SetHitAreaMap)
-    Q_PROPERTY(bool IsOutOfScreen READ GetIsOutOfScreen NOTIFY Changed)
+    Q_PROPERTY(bool IsOutOfScreen READ GetIsOutOfScreen)
     Q_PROPERTY(int Right READ GetRight WRITE SetRight NOTIFY Changed)
     Q_PROPERTY(int Bottom READ GetBottom WRITE SetBottom NOTIFY Changed)
     Q_PROPERTY(int CenterX READ GetCenterX WRITE SetCenterX NOTIFY Changed)
@@ -125,8 +126,6 @@ public:
     int Count() const { return FCount; }
 
 protected:
-    bool event(QEvent *AEvent) override;
-    bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
     void paintEvent(QPaintEvent *) override;
 
 private:

@@ -1,16 +1,15 @@
-// Reads served on the worker's side while nothing changed them.
-#include "freshreads.h"
+// The kept copy of a run's reads.
+#include "keptreads.h"
+
+#include "runstate.h"
 
 #include <QMetaMethod>
 #include <QMetaProperty>
 
-bool TakeFresh(TRunState &S, int AId, int AProp, QVariant &AValue)
+bool TKeptValues::Find(int AId, int AProp, QVariant &AValue) const
 {
-    std::lock_guard L(S.Lock);
-    if (S.Unfinished != 0)
-        return false;
-    const auto O = S.Fresh.find(AId);
-    if (O == S.Fresh.end())
+    const auto O = FValues.find(AId);
+    if (O == FValues.end())
         return false;
     const auto P = O->second.find(AProp);
     if (P == O->second.end())
@@ -19,7 +18,22 @@ bool TakeFresh(TRunState &S, int AId, int AProp, QVariant &AValue)
     return true;
 }
 
-void TFreshReads::Keep(QObject *AObject, int AId, const QMetaProperty &AProp, const QVariant &AValue)
+bool TKeptReader::Take(int AId, int AProp, QVariant &AValue)
+{
+    const qint64 Key = (qint64(AId) << 32) | quint32(AProp);
+    auto Kind = FKinds.constFind(Key);
+    if (Kind == FKinds.cend()) {
+        const QMetaObject *M = nullptr;
+        QString Name;
+        Kind = FKinds.insert(Key, S.Describe(AId, M, Name) && M->property(AProp).hasNotifySignal());
+    }
+    if (!*Kind)
+        return false;
+    std::lock_guard L(S.Lock);
+    return S.Unfinished == 0 && S.Kept.Find(AId, AProp, AValue);
+}
+
+void TKeptWatch::Keep(QObject *AObject, int AId, const QMetaProperty &AProp, const QVariant &AValue)
 {
     if (!AProp.hasNotifySignal())
         return;
@@ -34,23 +48,23 @@ void TFreshReads::Keep(QObject *AObject, int AId, const QMetaProperty &AProp, co
         FIds.insert(AObject, AId);
     }
     std::lock_guard L(FState.Lock);
-    FState.Fresh[AId][AProp.propertyIndex()] = AValue;
+    FState.Kept.Put(AId, AProp.propertyIndex(), AValue);
 }
 
-void TFreshReads::Changed()
+void TKeptWatch::Changed()
 {
     const auto It = FIds.constFind(sender());
     if (It == FIds.cend())
         return;
     std::lock_guard L(FState.Lock);
-    FState.Fresh.erase(*It);
+    FState.Kept.Forget(*It);
 }
 
-void TFreshReads::Forget(QObject *AObject)
+void TKeptWatch::Forget(QObject *AObject)
 {
     // A freed object reads as gone: nothing of it may be served any more.
     const int Id = FIds.take(AObject);
     FConnected.removeIf([AObject](const QPair<QObject *, int> &C) { return C.first == AObject; });
     std::lock_guard L(FState.Lock);
-    FState.Fresh.erase(Id);
+    FState.Kept.Forget(Id);
 }
