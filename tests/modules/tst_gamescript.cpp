@@ -261,6 +261,66 @@ TEST_F(GameScriptTest, PropertiesThatChangeByThemselvesAreReadAfresh)
     ASSERT_TRUE(WaitForMessage("down"));
 }
 
+// What a read gives is true when it is made: a change the sprite cannot
+// see (its hidden field made narrower) included. Qt's own widget members
+// are no part of the objects; the program cannot reach them.
+TEST_F(GameScriptTest, ReadsAreTrueAndOnlyTheObjectsOwnMembersAreThere)
+{
+    Core.Source = QStringLiteral(
+        "Ship.Visible = true;\n"
+        "Ship.Left = 200;\n"
+        "print('before ' + Ship.IsOutOfScreen);\n"
+        "Screen.Visible = false;\n"
+        "Screen.Width = 100;\n"
+        "delay(300);\n"
+        "print('after ' + Ship.IsOutOfScreen);\n"
+        "['pos', 'geometry', 'size', 'minimumWidth', 'windowFilePath', 'windowTitle', 'close'].forEach(function (n) {\n"
+        "  try { Form[n] = 1; print(n + ' written'); } catch (e) { print(e.message); }\n"
+        "});\n"
+        "print('keys ' + Object.keys(Ship).join(','));\n"
+        "function shutdown() { print('down'); }\n");
+    Click("btRun");
+    ASSERT_TRUE(WaitForMessage("down")) << qPrintable(Core.Log.join('\n'));
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join('\n'));
+    EXPECT_EQ(Messages(), QStringList({"before false", "after true", "Form has no property \"pos\"",
+                                       "Form has no property \"geometry\"", "Form has no property \"size\"",
+                                       "Form has no property \"minimumWidth\"",
+                                       "Form has no property \"windowFilePath\"",
+                                       "Form has no property \"windowTitle\"", "Form has no property \"close\"",
+                                       "keys Left,Top,Width,Height,Visible,Active,ImageIndex,HitArea,IsOutOfScreen,"
+                                       "Right,Bottom,CenterX,CenterY,ImageList,Interval",
+                                       "down"}))
+        << qPrintable(Messages().join(" | "));
+}
+
+// Once a run is stopped (by Stop or by its own error) no repeater fires:
+// shutdown() runs alone, and an error is reported once.
+TEST_F(GameScriptTest, AStoppedRunStaysStopped)
+{
+    Core.Source = QStringLiteral(
+        "var ticks = 0;\n"
+        "createRepeater(1000).OnInterval = function () { ticks++; Ship.Top = Ship.Top + 1; };\n"
+        "function setup() { print('going'); }\n"
+        "function loop() {}\n"
+        "function shutdown() { var t = ticks, top = Ship.Top; delay(200);\n"
+        "  print('down ' + (ticks - t) + ' ' + (Ship.Top - top)); }\n");
+    Click("btRun");
+    ASSERT_TRUE(WaitForMessage("going"));
+    ASSERT_TRUE(processEventsUntil([&] { return Ship->y() > 5; }));
+    Click("btStop");
+    ASSERT_TRUE(WaitForMessage("down 0 0")) << qPrintable(Core.Log.join('\n'));
+
+    Core.Log.clear();
+    Core.Source = QStringLiteral(
+        "var n = 0;\n"
+        "createRepeater(1000).OnInterval = function () {\n"
+        "  if (++n >= 3) throw new Error('tick ' + n); };\n"
+        "function shutdown() { delay(200); print('down ' + n); }\n");
+    Click("btRun");
+    ASSERT_TRUE(WaitForMessage("down 3")) << qPrintable(Core.Log.join('\n'));
+    EXPECT_EQ(Errors(), QStringList{"CodeError 3: Error: tick 3"});
+}
+
 class GameScriptErrorTest : public GameScriptTest, public ::testing::WithParamInterface<TGameProgram>
 {
 };
