@@ -1,9 +1,9 @@
 // Figures of the game: its own program in the real game window for a minute
-// with the asteroid pool cycling (whole-process CPU and each thread's share,
-// the repeaters' rates against their nominal ones), a paint of the play
-// field with 22 sprites visible, the time a sound call takes, and the CPU
-// the window takes while idle and while a program sleeps. Loads
-// Modules/libSkivo.so from the program folder as the host does.
+// with the asteroid pool cycling (whole-process CPU, each thread's share and
+// its wakes a second, the repeaters' rates against their nominal ones), a
+// paint of the play field with 22 sprites visible, the time a sound call
+// takes, and the CPU the window takes while idle and while a program sleeps.
+// Loads Modules/libSkivo.so from the program folder as the host does.
 //   game_bench [SECONDS_OF_PLAY [SECONDS_IDLE]]     (60 and 10 by default)
 // The last block repeats the main figures one a line, name and value, for
 // before/after tables.
@@ -103,9 +103,26 @@ protected:
     }
 };
 
-// The CPU time of each of the process's threads, in clock ticks, by thread
-// id, with its name.
-using TThreadTimes = std::map<int, std::pair<QString, long long>>;
+// The CPU time of each of the process's threads, in clock ticks, and the
+// times it gave up the core to wait (its wakes), by thread id, with its name.
+struct TThreadTime
+{
+    QString Name;
+    long long Ticks = 0;
+    long long Wakes = 0;
+};
+using TThreadTimes = std::map<int, TThreadTime>;
+
+long long VoluntarySwitches(const QString &AStatusFile)
+{
+    QFile status(AStatusFile);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("voluntary_ctxt_switches:"))
+            return line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+    return 0;
+}
 
 TThreadTimes ReadThreadTimes()
 {
@@ -125,7 +142,8 @@ TThreadTimes ReadThreadTimes()
             continue;
         // After the name: state is field 3 of the line; utime 14, stime 15.
         T[tid.toInt()] = {QString::fromUtf8(line.mid(open + 1, close - open - 1)),
-                                fields[11].toLongLong() + fields[12].toLongLong()};
+                          fields[11].toLongLong() + fields[12].toLongLong(),
+                          VoluntarySwitches(tasks.filePath(tid + QStringLiteral("/status")))};
     }
     return T;
 }
@@ -138,22 +156,28 @@ struct TThreadShare
     QString Name;
     int Threads = 0;
     double Percent = 0;
+    double WakesPerSecond = 0;
 };
 
 std::vector<TThreadShare> ThreadShares(const TThreadTimes &A, const TThreadTimes &B, double ASeconds)
 {
     const double tick = double(sysconf(_SC_CLK_TCK));
-    std::map<QString, std::pair<long long, int>> byName;
+    struct TGroup
+    {
+        long long Ticks = 0, Wakes = 0;
+        int Threads = 0;
+    };
+    std::map<QString, TGroup> byName;
     for (const auto &[tid, entry] : B) {
         const auto before = A.find(tid);
-        const long long used = entry.second - (before == A.end() ? 0 : before->second.second);
-        auto &g = byName[tid == getpid() ? QStringLiteral("main") : entry.first];
-        g.first += used;
-        ++g.second;
+        auto &g = byName[tid == getpid() ? QStringLiteral("main") : entry.Name];
+        g.Ticks += entry.Ticks - (before == A.end() ? 0 : before->second.Ticks);
+        g.Wakes += entry.Wakes - (before == A.end() ? 0 : before->second.Wakes);
+        ++g.Threads;
     }
     std::vector<TThreadShare> shares;
     for (const auto &[name, g] : byName)
-        shares.push_back({name, g.second, 100.0 * double(g.first) / tick / ASeconds});
+        shares.push_back({name, g.Threads, 100.0 * double(g.Ticks) / tick / ASeconds, double(g.Wakes) / ASeconds});
     std::stable_sort(shares.begin(), shares.end(), [](const auto &x, const auto &y) { return x.Percent > y.Percent; });
     return shares;
 }
@@ -276,15 +300,20 @@ int main(int argc, char **argv)
         std::printf("  %-9s repeater: %6.1f calls/s, %5.1f%% of %g\n", r.Name, rate, 100.0 * rate / r.Nominal, r.Nominal);
         Figure(QStringLiteral("play.%1_repeater_pct").arg(QLatin1String(r.Name)), 100.0 * rate / r.Nominal);
     }
-    std::printf("  CPU by thread, in %% of one core:\n");
+    std::printf("  CPU by thread, in %% of one core, and its wakes a second:\n");
+    double wakes = 0;
     for (const TThreadShare &t : ThreadShares(threads0, threads1, elapsed)) {
-        std::printf("    %6.1f%%  %s%s\n", t.Percent, qPrintable(t.Name),
+        wakes += t.WakesPerSecond;
+        std::printf("    %6.1f%%  %6.0f/s  %s%s\n", t.Percent, t.WakesPerSecond, qPrintable(t.Name),
                     t.Threads > 1 ? qPrintable(QStringLiteral(" (%1 threads)").arg(t.Threads)) : "");
         QString key = t.Name.toLower();
         key.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("_"));
         key.remove(QRegularExpression(QStringLiteral("^_|_$")));
         Figure(QStringLiteral("thread.%1_pct").arg(key), t.Percent);
+        Figure(QStringLiteral("thread.%1_wakes_per_s").arg(key), t.WakesPerSecond, 0);
     }
+    std::printf("  wakes of all threads: %.0f a second\n", wakes);
+    Figure("play.wakes_per_s", wakes, 0);
 
     // A paint of the play field with 20 asteroids, the ship and the missile
     // in view.

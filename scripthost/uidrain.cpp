@@ -72,10 +72,16 @@ void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::sh
                 return; // a call freed the window and with it this engine
             ++Finished;
             if (Op.Result) {
-                std::lock_guard L(S->Lock);
-                CountOff(*S, Finished);
-                Op.Result->Done = true;
-                if (S->Waiting == TRunState::TWait::Result)
+                bool Waits = false;
+                {
+                    std::lock_guard L(S->Lock);
+                    CountOff(*S, Finished);
+                    Op.Result->Done = true;
+                    Waits = S->Waiting == TRunState::TWait::Result;
+                }
+                // Woken outside the lock, the worker does not wake only to
+                // wait for it.
+                if (Waits)
                     S->Wake.notify_all();
             }
         }
