@@ -35,7 +35,6 @@ public:
     // Adds AImage (one image or a strip); returns the index of the first
     // image added, or -1 when none was.
     int Add(const QImage &AImage);
-    void Clear() { FImages.clear(); }
     // The image as drawn: premultiplied, with the key colour made
     // transparent. A null image when AIndex lies outside the list.
     QImage GetImage(int AIndex) const;
