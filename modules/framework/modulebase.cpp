@@ -424,7 +424,7 @@ int TModuleBase::GetWidth() const
 
 void TModuleBase::SetWidth(int V)
 {
-    resize(qMax(0, SaturatedInt(int64_t(V) - FrameExtra(this).width())), height());
+    resize(std::clamp(SaturatedInt(int64_t(V) - FrameExtra(this).width()), 0, KMaxExtent), height());
 }
 
 int TModuleBase::GetHeight() const
@@ -434,7 +434,7 @@ int TModuleBase::GetHeight() const
 
 void TModuleBase::SetHeight(int V)
 {
-    resize(width(), qMax(0, SaturatedInt(int64_t(V) - FrameExtra(this).height())));
+    resize(width(), std::clamp(SaturatedInt(int64_t(V) - FrameExtra(this).height()), 0, KMaxExtent));
 }
 
 int TModuleBase::GetColor() const
