@@ -11,7 +11,9 @@ TClock::duration TScheduler::Period(double AMicroseconds)
 
 double TScheduler::Clamped(double AMicroseconds)
 {
-    return std::isfinite(AMicroseconds) ? std::max(AMicroseconds, KMinInterval) : KMinInterval;
+    if (std::isnan(AMicroseconds))
+        return KMinInterval;
+    return std::isinf(AMicroseconds) ? KMaxInterval : std::clamp(AMicroseconds, KMinInterval, KMaxInterval);
 }
 
 TScheduler::TRepeater *TScheduler::At(int AId)
@@ -49,8 +51,8 @@ double TScheduler::Interval(int AId) const
 
 void TScheduler::SetInterval(int AId, double AMicroseconds)
 {
-    if (TRepeater *R = At(AId); R && std::isfinite(AMicroseconds))
-        R->Interval = std::max(AMicroseconds, KMinInterval);
+    if (TRepeater *R = At(AId); R && !std::isnan(AMicroseconds))
+        R->Interval = Clamped(AMicroseconds);
 }
 
 bool TScheduler::Enabled(int AId) const

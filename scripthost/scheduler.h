@@ -13,6 +13,10 @@ class TScheduler
 public:
     // The shortest repeater interval, in microseconds.
     static constexpr double KMinInterval = 1000;
+    // The longest, as delay() waits at most 1e12 ms: about eleven days, so
+    // that a due time, however often taken on, stays far within the clock's
+    // range. An infinite interval is this one.
+    static constexpr double KMaxInterval = 1e12;
 
     // A new repeater, without a function yet; its id.
     int Add(double AMicroseconds);

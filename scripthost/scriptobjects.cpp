@@ -93,12 +93,28 @@ QJSValue TScriptObjects::Result(const TUiResult &AResult)
 
 bool TScriptObjects::CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
 {
+    // A number too large for what the member does with it would be
+    // converted or summed beyond an int's range: refuse it by the one rule.
+    if (const QString Fault = WholeFieldsFault(AValue, AType, AWhat); !Fault.isEmpty() && !FEngine->hasError()) {
+        FEngine->throwError(QJSValue::RangeError, Fault);
+        return false;
+    }
+    if (!IsNumberType(AType))
+        return true;
+    const double N = AValue.toNumber();
+    if (FEngine->hasError())
+        return true;
     // A value that is no number (a misspelt name read as undefined, a text)
     // would arrive as 0 and move things without a word: say so instead.
-    if (!IsNumberType(AType) || !std::isnan(AValue.toNumber()) || FEngine->hasError())
-        return true;
-    FEngine->throwError(QJSValue::TypeError, AWhat + QStringLiteral(" takes a number, not ") + Shown(AValue));
-    return false;
+    if (std::isnan(N)) {
+        FEngine->throwError(QJSValue::TypeError, AWhat + QStringLiteral(" takes a number, not ") + Shown(AValue));
+        return false;
+    }
+    if (const QString Fault = WholeNumberFault(N, AType, AWhat); !Fault.isEmpty()) {
+        FEngine->throwError(QJSValue::RangeError, Fault);
+        return false;
+    }
+    return true;
 }
 
 bool TScriptObjects::CheckObject(const QJSValue &AValue, QMetaType AType, const QString &AWhat)

@@ -43,7 +43,9 @@ public:
 private:
     // Throws the call's error into the script, or turns its result into a value.
     QJSValue Result(const TUiResult &AResult);
-    // False, with a TypeError thrown, when a number is wanted and AValue is none.
+    // False, with a TypeError thrown, when a number is wanted and AValue is
+    // none; with a RangeError, when AValue (or a number field of it) breaks
+    // the rule for whole numbers (values.h).
     bool CheckNumber(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
     // False, with a TypeError thrown, when an object of the parameter's class
     // is wanted and AValue is none.

@@ -3,9 +3,11 @@
 
 #include <QColor>
 #include <QJSEngine>
+#include <QJSValueIterator>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <optional>
 
 bool IsObjectPointer(QMetaType AType)
 {
@@ -17,11 +19,68 @@ bool IsNumberType(QMetaType AType)
     switch (AType.id()) {
     case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
     case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Char: case QMetaType::SChar: case QMetaType::UChar:
     case QMetaType::Double: case QMetaType::Float:
         return true;
     default:
         return false;
     }
+}
+
+namespace {
+
+struct TWholeRange
+{
+    double Min;
+    double Max;
+};
+
+// The numbers a member of AType takes whole; none for a type that is not an integer.
+std::optional<TWholeRange> WholeRange(QMetaType AType)
+{
+    constexpr double L = KWholeLimit;
+    switch (AType.id()) {
+    case QMetaType::Int: case QMetaType::Long: case QMetaType::LongLong:
+        return TWholeRange{-L, L};
+    case QMetaType::UInt: case QMetaType::ULong: case QMetaType::ULongLong:
+        return TWholeRange{0, L};
+    case QMetaType::Short:
+        return TWholeRange{-32768, 32767};
+    case QMetaType::UShort:
+        return TWholeRange{0, 65535};
+    case QMetaType::Char: case QMetaType::SChar:
+        return TWholeRange{-128, 127};
+    case QMetaType::UChar:
+        return TWholeRange{0, 255};
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QString WholeNumberFault(double ANumber, QMetaType AType, const QString &AWhat)
+{
+    const std::optional<TWholeRange> R = WholeRange(AType);
+    // A fraction within the range converts as it always has; NaN fails both tests.
+    if (!R || (ANumber >= R->Min && ANumber <= R->Max))
+        return {};
+    return AWhat + QStringLiteral(" takes a whole number from %1 to %2, not ").arg(R->Min, 0, 'f', 0).arg(R->Max, 0, 'f', 0)
+           + QJSValue(ANumber).toString();
+}
+
+QString WholeFieldsFault(const QJSValue &AValue, QMetaType AType, const QString &AWhat)
+{
+    if (AType != QMetaType::fromType<QVariantMap>() || !AValue.isObject())
+        return {};
+    for (QJSValueIterator It(AValue); It.hasNext();) {
+        It.next();
+        if (const QJSValue V = It.value(); V.isNumber())
+            if (QString F = WholeNumberFault(V.toNumber(), QMetaType::fromType<int>(), AWhat + QLatin1Char('.') + It.name());
+                !F.isEmpty())
+                return F;
+    }
+    return {};
 }
 
 TScriptArg ArgFromScript(const QJSValue &AValue, QMetaType AType, const QJSValue &AIdOf)

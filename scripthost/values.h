@@ -4,6 +4,7 @@
 // user-interface thread and back is never a script value: objects travel as
 // their ids in the run, a few Qt types as plain values.
 #include "runstate.h"
+#include "wholenumbers.h"
 
 #include <QJSValue>
 #include <QMetaType>
@@ -13,6 +14,19 @@ class QJSEngine;
 
 bool IsObjectPointer(QMetaType AType);
 bool IsNumberType(QMetaType AType);
+
+// The one rule for whole numbers from a script: a member of an integer type
+// takes a finite number from -KWholeLimit to KWholeLimit (within the type's
+// own range, where that is narrower), its fraction converted as ever; the
+// modules' arithmetic on such numbers cannot overflow. Empty when ANumber
+// keeps the rule, else the RangeError's text for the member AWhat. A
+// member of any other type takes any number.
+QString WholeNumberFault(double ANumber, QMetaType AType, const QString &AWhat);
+// The same rule for the number fields of AValue handed to a map-valued
+// member: our classes take maps only as rectangles of whole numbers (a
+// sprite's HitArea). The first field's fault, named AWhat.Field; empty for
+// a member of another type.
+QString WholeFieldsFault(const QJSValue &AValue, QMetaType AType, const QString &AWhat);
 
 // An argument or a written value, converted on the worker for a parameter
 // or property of type Type.

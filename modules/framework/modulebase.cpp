@@ -10,6 +10,7 @@
 #include "strg.h"
 #include "tavgraphics.h"
 #include "windowframe.h"
+#include "wholenumbers.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -423,7 +424,7 @@ int TModuleBase::GetWidth() const
 
 void TModuleBase::SetWidth(int V)
 {
-    resize(qMax(0, V - FrameExtra(this).width()), height());
+    resize(std::clamp(SaturatedInt(int64_t(V) - FrameExtra(this).width()), 0, KMaxExtent), height());
 }
 
 int TModuleBase::GetHeight() const
@@ -433,7 +434,7 @@ int TModuleBase::GetHeight() const
 
 void TModuleBase::SetHeight(int V)
 {
-    resize(width(), qMax(0, V - FrameExtra(this).height()));
+    resize(width(), std::clamp(SaturatedInt(int64_t(V) - FrameExtra(this).height()), 0, KMaxExtent));
 }
 
 int TModuleBase::GetColor() const

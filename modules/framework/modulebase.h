@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QSize>
 #include <QString>
+#include <algorithm>
 #include <exception>
 
 class QFileDialog;
@@ -111,6 +112,11 @@ class MODULEFRAMEWORK_EXPORT TModuleBase : public TModuleInterface
     Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)
 
 public:
+    // The largest client width or height a program may give the form: one
+    // larger than any screen shows nothing more, and its picture would take
+    // gigabytes (Qt's own limit is 16777215).
+    static constexpr int KMaxExtent = 16384;
+
     ~TModuleBase() override;
 
     void SetCore(ICore *ACore) override;
@@ -141,9 +147,9 @@ public:
     int GetHeight() const;
     void SetHeight(int V);
     int GetClientWidth() const { return width(); }
-    void SetClientWidth(int V) { resize(V, height()); }
+    void SetClientWidth(int V) { resize(std::clamp(V, 0, KMaxExtent), height()); }
     int GetClientHeight() const { return height(); }
-    void SetClientHeight(int V) { resize(width(), V); }
+    void SetClientHeight(int V) { resize(width(), std::clamp(V, 0, KMaxExtent)); }
     QString GetCaption() const { return windowTitle(); }
     void SetCaption(const QString &V) { setWindowTitle(V); }
     // $00BBGGRR

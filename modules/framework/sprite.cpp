@@ -1,9 +1,12 @@
 #include "sprite.h"
 
+#include "modulebase.h"
+
 #include <QEvent>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -129,11 +132,14 @@ void TSprite::do_Timer()
         return;
     FTimer->stop();
     update();
-    ++FImageIndex;
     // count - 1: the last image of a list is never reached by the step.
-    if (FImageIndex >= FImageList->Count() - 1) {
+    // Tested before the step, which an index set at an int's edge would overflow.
+    if (FImageIndex >= FImageList->Count() - 2) {
         FImageIndex = 0;
-        ++FCount;
+        if (FCount < INT_MAX) // an endless animation runs on past any count
+            ++FCount;
+    } else {
+        ++FImageIndex;
     }
     if (FRepeatCount != 0 && FCount >= FRepeatCount)
         FActive = false;
@@ -150,9 +156,10 @@ void TSprite::SetImageIndex(int V)
 
 TRect TSprite::GetHitArea() const
 {
+    // In 64 bits: a sprite far out, or an area set far out, must not overflow.
     const TRect &h = FHitArea;
-    return {x() + h.Left, y() + h.Top, x() + h.Left + (h.Right - h.Left),
-            y() + h.Top + (h.Bottom - h.Top)};
+    return {SaturatedInt(int64_t(x()) + h.Left), SaturatedInt(int64_t(y()) + h.Top),
+            SaturatedInt(int64_t(x()) + h.Right), SaturatedInt(int64_t(y()) + h.Bottom)};
 }
 
 QVariantMap TSprite::GetHitAreaMap() const
@@ -163,8 +170,8 @@ QVariantMap TSprite::GetHitAreaMap() const
 
 void TSprite::SetHitAreaMap(const QVariantMap &V)
 {
-    SetHitArea({V.value("Left").toInt(), V.value("Top").toInt(), V.value("Right").toInt(),
-                V.value("Bottom").toInt()});
+    SetHitArea({WholeField(V.value("Left")), WholeField(V.value("Top")), WholeField(V.value("Right")),
+                WholeField(V.value("Bottom"))});
 }
 
 bool TSprite::CheckCollision(TSprite *ASprite) const
@@ -179,8 +186,12 @@ bool TSprite::GetIsOutOfScreen() const
     const QWidget *p = parentWidget();
     if (!p)
         return true;
-    return !Intersects({0, 0, p->width(), p->height()},
-                       {x(), y(), x() + width(), y() + height()});
+    // The parent's size as a script reads it: a form's Width and Height are
+    // its outer frame's.
+    const auto *form = qobject_cast<const TModuleBase *>(p);
+    const int w = form ? form->GetWidth() : p->width();
+    const int h = form ? form->GetHeight() : p->height();
+    return !Intersects({0, 0, w, h}, {x(), y(), GetRight(), GetBottom()});
 }
 
 void TSprite::SetImageList(TImageList *V)

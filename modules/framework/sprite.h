@@ -3,6 +3,7 @@
 #include "formcontrols.h"
 #include "moduleframework_export.h"
 #include "valuelist.h"
+#include "wholenumbers.h"
 
 #include <QImage>
 #include <QList>
@@ -107,14 +108,15 @@ public:
     void SetHitAreaMap(const QVariantMap &V);
 
     bool GetIsOutOfScreen() const;
-    int GetRight() const { return x() + width(); }
-    void SetRight(int V) { SetLeft(V - width()); }
-    int GetBottom() const { return y() + height(); }
-    void SetBottom(int V) { SetTop(V - height()); }
-    int GetCenterX() const { return x() + width() / 2; }
-    void SetCenterX(int V) { SetLeft(V - width() / 2); }
-    int GetCenterY() const { return y() + height() / 2; }
-    void SetCenterY(int V) { SetTop(V - height() / 2); }
+    // In 64 bits: a place at an int's edge must not overflow.
+    int GetRight() const { return SaturatedInt(int64_t(x()) + width()); }
+    void SetRight(int V) { SetLeft(SaturatedInt(int64_t(V) - width())); }
+    int GetBottom() const { return SaturatedInt(int64_t(y()) + height()); }
+    void SetBottom(int V) { SetTop(SaturatedInt(int64_t(V) - height())); }
+    int GetCenterX() const { return SaturatedInt(int64_t(x()) + width() / 2); }
+    void SetCenterX(int V) { SetLeft(SaturatedInt(int64_t(V) - width() / 2)); }
+    int GetCenterY() const { return SaturatedInt(int64_t(y()) + height() / 2); }
+    void SetCenterY(int V) { SetTop(SaturatedInt(int64_t(V) - height() / 2)); }
 
     TImageList *GetImageList() const { return FImageList.data(); }
     void SetImageList(TImageList *V);

@@ -95,7 +95,9 @@ void TAsteroids::Move(int APixel)
             continue;
         const bool exploding = sprite->GetImageList() && sprite->GetImageList() == FImageListExplode;
         if (!exploding) {
-            sprite->SetLeft(sprite->GetLeft() - APixel);
+            // Kept within what a script may write: one moved off to the
+            // right by steps ever larger stays there, not wrapped round.
+            sprite->SetLeft(ClampedWhole(int64_t(sprite->GetLeft()) - APixel));
             if (sprite->GetLeft() < -sprite->GetWidth()) {
                 sprite->Stop();
                 sprite->SetVisible(false);

@@ -7,6 +7,11 @@
 #include "sprite.h"
 #include "testsupport.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaMethod>
+#include <QMetaProperty>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -143,6 +148,129 @@ const TGameProgram KLoopRedefined{
     "}\n",
     "CodeError 10: Error: second at 300",
     {"going", "first 300", "down"}};
+
+// Extreme numbers written to every integer member that our own classes give
+// a script object (not those of Qt's classes), as properties, as fields of
+// a map-valued property and as each integer argument of a method, methods
+// called three times over. Each write or call must be refused with the
+// rule's error, or taken, and every property must then read as a whole
+// number. The program prints "swept <tries> <faults>" and its faults.
+const char *const KSweep = R"(
+var values = [NaN, Infinity, -Infinity, 1e308, -1e308, 2147483647, -2147483648, 2147483648, -2147483649,
+              0.5, -0.5, 1000000000, -1000000000];
+var tries = 0, faults = [];
+function wanted(v, field) {
+  if (isNaN(v)) return field ? 'RangeError' : 'TypeError';
+  return Math.abs(v) <= 1000000000 ? 'ok' : 'RangeError';
+}
+function outcome(f) { try { f(); return 'ok'; } catch (e) { return e.name; } }
+function check(what, v, got, field) {
+  tries++;
+  if (got !== wanted(v, field)) faults.push(what + ' ' + v + ': ' + got);
+}
+function readAll(o, name) {
+  Object.keys(o).forEach(function (k) {
+    var x = o[k];
+    if (typeof x === 'number' && !Number.isInteger(x)) faults.push(name + '.' + k + ' reads ' + x);
+  });
+}
+function sweep(o, name, plan) {
+  plan.forEach(function (m) {
+    values.forEach(function (v) {
+      if (m.kind === 'prop') {
+        check(name + '.' + m.name, v, outcome(function () { o[m.name] = v; }), false);
+      } else if (m.kind === 'map') {
+        check(name + '.' + m.name, v, outcome(function () { o[m.name] = { Left: v, Top: v, Right: v, Bottom: v }; }), true);
+      } else {
+        m.ints.forEach(function (i) {
+          var args = m.params.map(function (p) { return p ? 0 : undefined; });
+          args[i] = v;
+          for (var n = 0; n < 3; n++)
+            check(name + '.' + m.name + ' #' + i, v, outcome(function () { o[m.name].apply(o, args); }), false);
+        });
+      }
+      readAll(o, name);
+    });
+  });
+}
+)";
+
+bool IsIntegerType(QMetaType AType)
+{
+    switch (AType.id()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
+    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Short: case QMetaType::UShort:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether member AIndex of AMeta is declared by one of our classes (T...), not by Qt's.
+bool IsOurs(const QMetaObject *AMeta, int AIndex, bool AProperty)
+{
+    const QMetaObject *C = AMeta;
+    while (C && (AProperty ? C->propertyOffset() : C->methodOffset()) > AIndex)
+        C = C->superClass();
+    return C && C->className()[0] == 'T';
+}
+
+// The sweep of the script object AName of class AMeta, as a line of the
+// program; ATries counts the checks it makes.
+QString SweepOf(const QString &AName, const QMetaObject *AMeta, int &ATries)
+{
+    const int Values = 13;
+    QJsonArray Plan;
+    for (int I = 0; I < AMeta->propertyCount(); ++I) {
+        const QMetaProperty P = AMeta->property(I);
+        if (!IsOurs(AMeta, I, true) || !P.isWritable() || AMeta->indexOfProperty(P.name()) != I)
+            continue;
+        const bool Map = P.metaType() == QMetaType::fromType<QVariantMap>();
+        if (!Map && !IsIntegerType(P.metaType()))
+            continue;
+        Plan.append(QJsonObject{{"kind", Map ? "map" : "prop"}, {"name", P.name()}});
+        ATries += Values;
+    }
+    for (int I = 0; I < AMeta->methodCount(); ++I) {
+        const QMetaMethod M = AMeta->method(I);
+        if (!IsOurs(AMeta, I, false) || M.access() != QMetaMethod::Public
+            || (M.methodType() != QMetaMethod::Method && M.methodType() != QMetaMethod::Slot))
+            continue;
+        QJsonArray Params, Ints;
+        for (int A = 0; A < M.parameterCount(); ++A) {
+            Params.append(IsIntegerType(M.parameterMetaType(A)));
+            if (IsIntegerType(M.parameterMetaType(A)))
+                Ints.append(A);
+        }
+        if (Ints.isEmpty())
+            continue;
+        Plan.append(QJsonObject{{"kind", "call"}, {"name", QString::fromLatin1(M.name())}, {"params", Params},
+                                {"ints", Ints}});
+        ATries += Values * 3 * int(Ints.size());
+    }
+    return QStringLiteral("sweep(%1, '%1', %2);\n")
+        .arg(AName, QString::fromUtf8(QJsonDocument(Plan).toJson(QJsonDocument::Compact)));
+}
+
+const char *const KSweepEnd = "print('swept ' + tries + ' ' + faults.length);\n"
+                              "faults.slice(0, 20).forEach(function (f) { print(f); });\n";
+
+// The sandbox from the program folder's Modules/ on a recording core and
+// the real engine.
+class TSandbox
+{
+public:
+    explicit TSandbox(TRecordingCore &ACore)
+    {
+        Window = CreateWindow("Empty");
+        if (!Window)
+            return;
+        Window->SetCore(&ACore);
+        Window->show();
+    }
+    ~TSandbox() { delete Window.data(); }
+    QPointer<TModuleInterface> Window;
+};
 
 // The game window from the program folder's Modules/, on a recording core
 // and the real engine, with the asteroid pool made and its spawner parked:
@@ -319,6 +447,111 @@ TEST_F(GameScriptTest, AStoppedRunStaysStopped)
     Click("btRun");
     ASSERT_TRUE(WaitForMessage("down 3")) << qPrintable(Core.Log.join('\n'));
     EXPECT_EQ(Errors(), QStringList{"CodeError 3: Error: tick 3"});
+}
+
+// One rule for every whole number a program hands over: within a billion
+// either side of zero it is taken (a fraction as before), beyond it, or
+// infinite, it is a RangeError that names the member; an asteroid sent off
+// by ever larger steps stays where a program can still read it.
+TEST_F(GameScriptTest, WholeNumbersBeyondTheRangeAreRangeErrors)
+{
+    Core.Source = QStringLiteral(
+        "function outcome(f) { try { f(); return 'ok'; } catch (e) { return e.name + ': ' + e.message; } }\n"
+        "print(outcome(function () { Ship.Left = 1e12; }));\n"
+        "print(outcome(function () { Ship.Left = Infinity; }));\n"
+        "print(outcome(function () { Ship.Left = 2147483647; }));\n"
+        "print(outcome(function () { Asteroids.Move(-2147483648); }));\n"
+        "print(outcome(function () { Ship.HitArea = { Left: 0, Top: 0, Right: 1e12, Bottom: 1 }; }));\n"
+        "Ship.Left = 1000000000;\n"
+        "print(Ship.Left + ' ' + (Ship.Right - Ship.Width));\n"
+        "Ship.Left = -1000000000;\n"
+        "print(Ship.Left + ' ' + (Ship.Right - Ship.Width));\n"
+        "Ship.Left = 10.7; var a = Ship.Left;\n"
+        "Ship.Left = -10.7; print(a + ' ' + Ship.Left);\n"
+        "Ship.Left = 5; Ship.Right = 300.5; print(Ship.Right);\n"
+        "for (var i = 0; i < 3; i++) Asteroids.Move(-1000000000);\n"
+        "print(Rock.Left);\n"
+        "print('end');\n"
+        "function shutdown() { print('down'); }\n");
+    Click("btRun");
+    ASSERT_TRUE(WaitForMessage("end")) << qPrintable(Core.Log.join('\n'));
+    const QString Rule = QStringLiteral(" takes a whole number from -1000000000 to 1000000000, not ");
+    EXPECT_EQ(Messages().mid(0, 11).join('\n').toStdString(),
+              QStringList({"RangeError: Ship.Left" + Rule + "1000000000000", "RangeError: Ship.Left" + Rule + "Infinity",
+                           "RangeError: Ship.Left" + Rule + "2147483647",
+                           "RangeError: Asteroids.Move" + Rule + "-2147483648",
+                           "RangeError: Ship.HitArea.Right" + Rule + "1000000000000", "1000000000 1000000000",
+                           "-1000000000 -1000000000", "11 -11", "301", "1000000000", "end"})
+                  .join('\n')
+                  .toStdString());
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join('\n'));
+    EXPECT_EQ(Rock->GetLeft(), 1000000000);
+}
+
+// Every integer member of the game's and the sandbox's objects, with every
+// extreme number: refused by the rule or taken, and nothing overflows.
+TEST_F(GameScriptTest, ExtremeNumbersForEveryIntegerMember)
+{
+    int Tries = 0;
+    QString Code = QLatin1String(KSweep);
+    for (QObject *O : {static_cast<QObject *>(Window.data()), static_cast<QObject *>(Screen),
+                       static_cast<QObject *>(Ship), static_cast<QObject *>(Missile), Asteroids})
+        Code += SweepOf(O == Window ? QStringLiteral("Form") : O->objectName(), O->metaObject(), Tries);
+    Core.Source = Code + QLatin1String(KSweepEnd);
+    Click("btRun");
+    ASSERT_TRUE(processEventsUntil([&] { return Messages().size() >= 1 || !Errors().isEmpty(); }))
+        << qPrintable(Core.Log.join('\n'));
+    EXPECT_TRUE(Errors().isEmpty()) << qPrintable(Errors().join('\n'));
+    EXPECT_EQ(Messages().join('\n').toStdString(), QStringLiteral("swept %1 0").arg(Tries).toStdString());
+    EXPECT_GT(Tries, 13 * 40) << "the game's members were not found";
+    Click("btStop");
+
+    // The sandbox's engine is the current one from here.
+    TRecordingCore SandboxCore;
+    TSandbox Sandbox(SandboxCore);
+    ASSERT_TRUE(Sandbox.Window);
+    Tries = 0;
+    Code = QLatin1String(KSweep) + SweepOf("Screen", Sandbox.Window->metaObject(), Tries)
+           + QStringLiteral("var Sprite = createSprite();\n") + SweepOf("Sprite", &TSprite::staticMetaObject, Tries);
+    Sandbox.Window->Start(Code + QLatin1String(KSweepEnd));
+    const QRegularExpression Reports("^Message|^CodeError");
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return !SandboxCore.Log.filter(QRegularExpression("^Message swept|^CodeError")).isEmpty(); }))
+        << qPrintable(SandboxCore.Log.join('\n'));
+    EXPECT_EQ(SandboxCore.Log.filter(Reports).join('\n').toStdString(),
+              QStringLiteral("Message swept %1 0").arg(Tries).toStdString());
+    EXPECT_GT(Tries, 13 * 15) << "the sandbox's members were not found";
+}
+
+// Out of its parent's area as a program measures that area: a form's Width
+// and Height are its outer size, larger than the client area by the frame.
+TEST(SandboxScriptTest, OutOfScreenByTheFormsOuterSize)
+{
+    QTemporaryDir Dir;
+    const QString Previous = TSaveFormInfo::SetFileName(Dir.filePath("FormInfo.ini"));
+    TRecordingCore Core;
+    {
+        TSandbox Sandbox(Core);
+        ASSERT_TRUE(Sandbox.Window);
+        Sandbox.Window->Start(QStringLiteral(
+            "var s = createSprite(); s.Width = 10; s.Height = 10; s.Visible = true;\n"
+            "print(Screen.Width > Screen.ClientWidth && Screen.Height > Screen.ClientHeight);\n"
+            "s.Left = Screen.ClientWidth + 1; print(s.IsOutOfScreen);\n"
+            "s.Left = 0; s.Top = Screen.ClientHeight + 1; print(s.IsOutOfScreen);\n"
+            "s.Top = Screen.Height; print(s.IsOutOfScreen);\n"
+            "s.Top = 0; s.Left = Screen.Width; print(s.IsOutOfScreen);\n"
+            "s.Left = -10; print(s.IsOutOfScreen);\n"
+            "s.Left = -9; print(s.IsOutOfScreen);\n"
+            "print('end');\n"));
+        ASSERT_TRUE(processEventsUntil(
+            [&] { return Core.Log.contains("Message end") || !Core.Log.filter("CodeError").isEmpty(); }))
+            << qPrintable(Core.Log.join('\n'));
+        EXPECT_EQ(Core.Log.filter(QRegularExpression("^Message|^CodeError")),
+                  QStringList({"Message true", "Message false", "Message false", "Message true", "Message true",
+                               "Message true", "Message false", "Message end"}))
+            << qPrintable(Core.Log.join('\n'));
+    }
+    TSaveFormInfo::SetFileName(Previous);
 }
 
 class GameScriptErrorTest : public GameScriptTest, public ::testing::WithParamInterface<TGameProgram>

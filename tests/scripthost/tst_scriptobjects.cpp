@@ -306,6 +306,29 @@ TEST_F(ScriptHostTest, DelayWaitsAtLeastItsTime)
     EXPECT_EQ(Core.Messages, QStringList({"true", "ok"}));
 }
 
+// An interval too long for the clock (or infinite) is the longest one, which
+// reads back as such and does not come round while a short one fires often.
+TEST_F(ScriptHostTest, HugeRepeaterIntervalsAreTheLongestAndNeverFire)
+{
+    Run(QStringLiteral("var fired = 0, ticks = 0;\n"
+                       "var made = createRepeater(1e16);\n"
+                       "made.OnInterval = function () { fired++; };\n"
+                       "var set = createRepeater(2000);\n"
+                       "set.Interval = 1e16;\n"
+                       "set.OnInterval = function () { fired++; };\n"
+                       "var endless = createRepeater(Infinity);\n"
+                       "endless.OnInterval = function () { fired++; };\n"
+                       "var clock = createRepeater(2000);\n"
+                       "clock.OnInterval = function () {\n"
+                       "  if (++ticks < 50) return;\n"
+                       "  print(fired + ' ' + made.Interval + ' ' + set.Interval + ' ' + endless.Interval);\n"
+                       "  made.Enabled = set.Enabled = endless.Enabled = clock.Enabled = false;\n"
+                       "};\n"));
+    ASSERT_TRUE(WaitForMessages(1));
+    EXPECT_EQ(Core.Messages.value(0), QStringLiteral("0 1000000000000 1000000000000 1000000000000"));
+    EXPECT_TRUE(Core.Errors.empty());
+}
+
 TEST_F(ScriptHostTest, RepeaterRejectsNonFunctions)
 {
     Run(QStringLiteral("var r = createRepeater(2000);\nr.OnInterval = 5;\n"));
