@@ -123,22 +123,32 @@ void Lines(TBench &B, long N)
     std::printf("  the pane holds %lld lines\n", static_cast<long long>(B.Pane.Lines().size()));
 }
 
-// ACount lines of ALength characters each, all shown before the run ends.
-void LongLines(TBench &B, long ACount, long ALength)
+// A program whose ACount messages (ACode prints them) are all shown before
+// it ends.
+void LongOutput(TBench &B, const char *AName, long ACount, const QString &ACode)
 {
     B.Latency.Start();
     const auto T0 = TClock::now();
-    B.Run(QStringLiteral("var s = 'x'.repeat(%1);\nfor (var i = 0; i < %2; i++) console.log(s);").arg(ALength).arg(ACount));
+    B.Run(ACode);
     const bool Done = Until([&] { return B.Counter.Lines >= ACount; }, 600000);
     const double S = std::chrono::duration<double>(TClock::now() - T0).count();
     Pump(100); // the pane's own work after the last line
     const double Worst = B.Latency.Stop();
     qsizetype Chars = 0;
-    for (const QString &L : B.Pane.Lines())
+    const QStringList Shown = B.Pane.Lines();
+    for (const QString &L : Shown)
         Chars += L.size();
-    std::printf("%ld lines of %ld characters: %s in %.2f s; longest event-loop stall %.1f ms (goal < 50); "
-                "the pane holds %lld characters\n",
-                ACount, ALength, Done ? "all shown" : "NOT all shown", S, Worst, static_cast<long long>(Chars));
+    std::printf("%s: %s in %.2f s; longest event-loop stall %.1f ms (goal < 50); "
+                "the pane holds %lld lines, %lld characters\n",
+                AName, Done ? "all shown" : "NOT all shown", S, Worst, static_cast<long long>(Shown.size()),
+                static_cast<long long>(Chars));
+}
+
+void LongLines(TBench &B, long ACount, long ALength)
+{
+    const QByteArray Name = QStringLiteral("%1 lines of %2 characters").arg(ACount).arg(ALength).toUtf8();
+    LongOutput(B, Name.constData(), ACount,
+               QStringLiteral("var s = 'x'.repeat(%1);\nfor (var i = 0; i < %2; i++) console.log(s);").arg(ALength).arg(ACount));
 }
 
 void StopInFlood(TBench &B, const char *AName, const QString &AFlood)
@@ -181,6 +191,7 @@ int main(int argc, char **argv)
     Lines(B, N);
     LongLines(B, 10, 1000000);
     LongLines(B, 20, 100000);
+    LongOutput(B, "one message of 1,000,000 line breaks", 1, QStringLiteral("console.log('\\n'.repeat(1000000));"));
     std::printf("Stop in mid-flood (1 s of flood, then Stop):\n");
     StopInFlood(B, "console.log in loop()", QStringLiteral("function loop() { console.log('x ' + i++); }"));
     StopInFlood(B, "while (true) log", QStringLiteral("while (true) console.log('x ' + i++);"));
