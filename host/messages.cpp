@@ -4,6 +4,7 @@
 #include "editorframe.h"
 #include "mainform.h"
 #include "packetcodes.h"
+#include "shownlines.h"
 #include "strg.h"
 #include "valuelist.h"
 #include "view.h"
@@ -138,14 +139,14 @@ void TfrMessages::rp_CodeError(TValueList *AParams)
 {
     ShowPane();
     const int lineNo = AParams->Integers(PacketKey::LineNo);
-    const QString errorMsg = AParams->Values(PacketKey::ErrorMsg);
+    const QString errorMsg = CutForShowing(AParams->Values(PacketKey::ErrorMsg));
     if (lineNo == -1) {
         AddLine(QStringLiteral("* Error : %1").arg(errorMsg));
         return;
     }
     AddLine(QStringLiteral("* Error: %1").arg(errorMsg));
     AddLine(QStringLiteral("  - Line no: %1").arg(lineNo));
-    const QString errorText = AParams->Values(PacketKey::ErrorText);
+    const QString errorText = CutForShowing(AParams->Values(PacketKey::ErrorText));
     if (!TrimText(errorText).isEmpty())
         AddLine(QStringLiteral("    %1").arg(errorText));
 }
@@ -166,5 +167,5 @@ void TfrMessages::rp_ClearErrorMessage(TValueList *)
 void TfrMessages::rp_Message(TValueList *AParams)
 {
     ShowPane();
-    AddLine(AParams->Values(PacketKey::Msg));
+    AddLine(CutForShowing(AParams->Values(PacketKey::Msg)));
 }

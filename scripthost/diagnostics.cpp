@@ -139,7 +139,8 @@ QStringList ErrorTrace(const QJSValue &AError)
 
 TErrorReport ReportOn(int ALine, const QString &AMessage, const QStringList &ALines)
 {
-    return {ALine, AMessage, ALine >= 1 && ALine <= ALines.size() ? ALines[ALine - 1] : QString()};
+    return {ALine, CutForShowing(AMessage),
+            ALine >= 1 && ALine <= ALines.size() ? CutForShowing(ALines[ALine - 1]) : QString()};
 }
 
 TErrorReport DiagnoseError(const QJSValue &AError, const QStringList &ATrace, const QStringList &ALines,

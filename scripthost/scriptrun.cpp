@@ -196,10 +196,12 @@ void TScriptRun::message(const QString &AText)
 void TScriptRun::QueueMessage(const QString &AText, bool AAlways)
 {
     auto State = S;
-    FBridge.Queue({[State, AText] {
+    // Cut here, so that neither the queue nor the bus carries what the pane
+    // would not show.
+    FBridge.Queue({[State, Text = CutForShowing(AText)] {
                        if (State->Core)
                            if (IView *V = State->Core->GetView())
-                               V->sp_Message(AText);
+                               V->sp_Message(Text);
                    },
                    nullptr, true},
                   AAlways);

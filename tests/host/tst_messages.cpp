@@ -1,5 +1,6 @@
 #include "hosttestsupport.h"
 #include "messages.h"
+#include "shownlines.h"
 #include "testsupport.h"
 
 #include <QTest>
@@ -166,4 +167,32 @@ TEST_F(MessagesTest, AVeryLongRunKeepsTheNewestLinesAndSaysEarlierOnesWereDroppe
     EXPECT_EQ(Pane.moMsg->wrapMode(), QsciScintilla::WrapNone);
     Pane.rp_ClearErrorMessage(nullptr);
     EXPECT_EQ(Pane.moMsg->wrapMode(), QsciScintilla::WrapWord);
+}
+
+// Whatever it is given, not only what the engine has cut already: a line
+// too long to read keeps its beginning and a note, a message of too many
+// lines its first ones and a note, and text cut once stays as it is.
+TEST_F(MessagesTest, LinesTooLongOrTooManyAreCutWithANote)
+{
+    using namespace ShownLines;
+    const QString Long(1000000, u'é');
+    const QString Cut = Long.left(KKeptChars) + QStringLiteral("… (999,000 more characters not shown)");
+    TValueList msg;
+    msg.SetValues(QStringLiteral("Msg"), Long);
+    Pane.rp_Message(&msg);
+    msg.SetValues(QStringLiteral("Msg"), Cut);
+    Pane.rp_Message(&msg);
+    msg.SetValues(QStringLiteral("Msg"), QStringLiteral("b\r\n").repeated(1000000));
+    Pane.rp_Message(&msg);
+    TValueList err = Error({{"LineNo", "1"}, {"ErrorMsg", Long}, {"ErrorText", Long}});
+    Pane.rp_CodeError(&err);
+    QCoreApplication::processEvents();
+
+    QStringList expected{Cut, Cut};
+    for (qsizetype i = 0; i < KMostLines - 1; ++i)
+        expected << QStringLiteral("b");
+    expected << QStringLiteral("… (999,902 more lines not shown)") << QStringLiteral("* Error: ") + Cut
+             << QStringLiteral("  - Line no: 1") << QStringLiteral("    ") + Cut;
+    // Compared, not printed: on failure the lines are megabytes long.
+    EXPECT_TRUE(Pane.Lines() == expected) << Pane.moMsg->length();
 }

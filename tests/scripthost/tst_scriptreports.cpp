@@ -1,16 +1,19 @@
 // What the learner sees in the host's real message pane: the exact lines of
-// each kind of error, a flood of lines that Stop ends at once, a program
-// that takes too much memory, and the board and keyboard around a run.
+// each kind of error, lines too long or too many cut, a flood of lines that
+// Stop ends at once, a program that takes too much memory, and the board and
+// keyboard around a run.
 #include "controls.h"
 #include "core.h"
 #include "messages.h"
 #include "programstandins.h"
 #include "runstate.h"
 #include "scripthostfixture.h"
+#include "shownlines.h"
 #include "valuelist.h"
 #include "view.h"
 
 #include <QKeyEvent>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <algorithm>
@@ -160,6 +163,47 @@ TEST_F(PaneTest, AFloodOfLinesNeitherFreezesTheHostNorOutlastsStop)
     ASSERT_TRUE(WaitForRunsToEnd());
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(Pane.Lines().back(), "down");
+}
+
+// Lines too long to read, and messages of too many lines, are cut with a
+// note of what was cut: the pane holds the beginnings, however much the
+// program printed.
+TEST_F(PaneTest, PrintedLinesTooLongOrTooManyAreCutWithANote)
+{
+    using namespace ShownLines;
+    Run(QStringLiteral("var s = 'x'.repeat(1000000);\n"
+                       "for (var i = 0; i < 10; i++) print(s);\n"
+                       "print('a\\n'.repeat(1000000) + 'end');\n"));
+    ASSERT_TRUE(WaitForRunsToEnd());
+    QCoreApplication::sendPostedEvents();
+    const QStringList Lines = Pane.Lines();
+    const QString Cut = QString(KKeptChars, u'x') + QStringLiteral("… (%1 more characters not shown)")
+                                                        .arg(QLocale(QLocale::English).toString(1000000 - KKeptChars));
+    ASSERT_EQ(Lines.size(), 10 + KMostLines);
+    // Compared, not printed: on failure the lines are megabytes long.
+    EXPECT_TRUE(Lines.mid(0, 10) == QStringList(10, Cut)) << Lines[0].size();
+    EXPECT_TRUE(Lines.mid(10, KMostLines - 1) == QStringList(KMostLines - 1, QStringLiteral("a")));
+    // The message's 1,000,001 lines, of which the pane shows 99.
+    EXPECT_EQ(Lines.back(), QStringLiteral("… (%1 more lines not shown)")
+                                .arg(QLocale(QLocale::English).toString(1000001 - (KMostLines - 1))));
+}
+
+// An error on a program line too long to read shows its beginning.
+TEST_F(PaneTest, AnErrorOnAVeryLongLineShowsTheLineCut)
+{
+    using namespace ShownLines;
+    const QString Line = QStringLiteral("var s = '%1'; nothing.here = 2;").arg(QString(1000000, u'y'));
+    Run(Line + QLatin1Char('\n'));
+    ASSERT_TRUE(WaitForRunsToEnd());
+    QCoreApplication::sendPostedEvents();
+    const QStringList Lines = Pane.Lines();
+    ASSERT_EQ(Lines.size(), 3);
+    EXPECT_EQ(Lines[0], "* Error: ReferenceError: nothing is not defined");
+    EXPECT_EQ(Lines[1], "  - Line no: 1");
+    const QString Note = QStringLiteral("… (%1 more characters not shown)")
+                             .arg(QLocale(QLocale::English).toString(Line.size() - KKeptChars));
+    EXPECT_TRUE(Lines[2] == QStringLiteral("    ") + Line.left(KKeptChars) + Note)
+        << Lines[2].size() << " " << qPrintable(Lines[2].right(60));
 }
 
 TEST_F(PaneTest, AProgramThatTakesTooMuchMemoryIsStoppedAndTheNextRunWorks)
