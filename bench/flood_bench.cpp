@@ -191,7 +191,10 @@ int main(int argc, char **argv)
     Lines(B, N);
     LongLines(B, 10, 1000000);
     LongLines(B, 20, 100000);
+    LongLines(B, 2000, 5000); // a flood of lines that are all cut
     LongOutput(B, "one message of 1,000,000 line breaks", 1, QStringLiteral("console.log('\\n'.repeat(1000000));"));
+    LongOutput(B, "one message of 200 lines of 5,000 characters", 1,
+               QStringLiteral("console.log(('x'.repeat(5000) + '\\n').repeat(200));"));
     std::printf("Stop in mid-flood (1 s of flood, then Stop):\n");
     StopInFlood(B, "console.log in loop()", QStringLiteral("function loop() { console.log('x ' + i++); }"));
     StopInFlood(B, "while (true) log", QStringLiteral("while (true) console.log('x ' + i++);"));

@@ -1,6 +1,8 @@
 // What the message pane shows of a program's text.
 #include "shownlines.h"
 
+#include <algorithm>
+
 using namespace ShownLines;
 
 namespace {
@@ -56,7 +58,12 @@ QString CutForShowing(const QString &AText)
     for (qsizetype Start = 0;; ++Line) {
         const qsizetype End = LineEnd(AText, Start);
         const qsizetype Break = BreakAt(AText, End);
-        if (Line == KMostLines - 1 && Break > 0) {
+        // What the lines before this one take, and this one as shown. A short
+        // last line is left alone: it may be the note of an earlier cut.
+        const qsizetype Before = (Out.isNull() ? 0 : Out.size()) + Start - Copied;
+        const bool Full = Line > 0 && Before + std::min(End - Start, KLongestLine) > KMostChars
+                          && (Break > 0 || End - Start > KNoteRoom);
+        if ((Line == KMostLines - 1 && Break > 0) || Full) {
             // More lines follow than the pane shows of one message.
             qint64 More = 1;
             for (qsizetype I = End; I < AText.size(); ++More)

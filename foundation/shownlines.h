@@ -18,9 +18,13 @@ namespace ShownLines {
 // pane's 50 ms, and more than a few wrapped rows are no longer read anyway.
 constexpr qsizetype KKeptChars = 1000;
 constexpr qsizetype KLongestLine = 1100;
-// A message of up to KMostLines lines is shown whole; one with more keeps
-// its first KMostLines - 1 and a last line "… (N more lines not shown)".
+// A message of up to KMostLines lines, and of up to KMostChars characters
+// as its lines are shown, is shown whole; one with more keeps the lines that
+// fit (its first line always) and a last line "… (N more lines not shown)".
 constexpr qsizetype KMostLines = 100;
+constexpr qsizetype KMostChars = 10000;
+// A last line this short stays, however full the message: the note above.
+constexpr qsizetype KNoteRoom = 64;
 
 } // namespace ShownLines
 

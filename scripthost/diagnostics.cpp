@@ -1,6 +1,8 @@
 // How an error is shown to the learner: line, plain message and source text.
 #include "diagnostics.h"
 
+#include "shownlines.h"
+
 #include <QJSEngine>
 #include <QRegularExpression>
 #include <vector>

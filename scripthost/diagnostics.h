@@ -2,10 +2,8 @@
 
 // How an error is shown to the learner: the line of the program it belongs
 // to, a plain message and the text of that line (the pane's "ErrorText").
-// Reports and the program's messages are cut as the pane shows them
-// (CutForShowing), before they are queued.
-#include "shownlines.h"
-
+// Reports are cut as the pane shows them (CutForShowing), before they are
+// queued.
 #include <QJSValue>
 #include <QString>
 #include <QStringList>

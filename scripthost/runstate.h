@@ -70,6 +70,7 @@ struct TUiOp
     std::function<void()> Run;
     std::shared_ptr<TUiResult> Result;
     bool Report = false;
+    qsizetype Chars = 0; // of a message: its length, which its cost in the pane follows
 };
 
 // One object that the script may use, by its id in the run.

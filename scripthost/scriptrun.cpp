@@ -7,6 +7,7 @@
 #include "keyboard.h"
 #include "memorywatch.h"
 #include "packetcodes.h"
+#include "shownlines.h"
 #include "valuelist.h"
 
 #include <QFile>
@@ -198,12 +199,13 @@ void TScriptRun::QueueMessage(const QString &AText, bool AAlways)
     auto State = S;
     // Cut here, so that neither the queue nor the bus carries what the pane
     // would not show.
-    FBridge.Queue({[State, Text = CutForShowing(AText)] {
+    const QString Text = CutForShowing(AText);
+    FBridge.Queue({[State, Text] {
                        if (State->Core)
                            if (IView *V = State->Core->GetView())
                                V->sp_Message(Text);
                    },
-                   nullptr, true},
+                   nullptr, true, Text.size()},
                   AAlways);
 }
 

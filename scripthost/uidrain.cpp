@@ -11,9 +11,11 @@
 namespace {
 // The most a slice of the drain takes, in time and in reports. Each report
 // becomes a packet on the bus and a line of the pane, which are delivered
-// after the slice, and these too must leave room for input.
+// after the slice, and these too must leave room for input: the pane lays
+// out about a character a microsecond.
 constexpr qint64 KSliceMs = 8;
 constexpr size_t KSliceReports = 256;
+constexpr qsizetype KSliceChars = 4096;
 constexpr size_t KBatch = 256;
 
 // Under the lock: wakes the worker if it waits for room the queue now has.
@@ -37,6 +39,7 @@ void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::sh
     QElapsedTimer Slice;
     Slice.start();
     size_t Reports = 0;
+    qsizetype Chars = 0;
     std::deque<TUiOp> Batch;
     for (;;) {
         {
@@ -45,13 +48,14 @@ void UiDrain::Drain(QObject *AHost, const std::shared_ptr<TRunState> &S, std::sh
                 S->DrainPosted = false;
                 return;
             }
-            if (Slice.elapsed() >= KSliceMs || Reports >= KSliceReports) {
+            if (Slice.elapsed() >= KSliceMs || Reports >= KSliceReports || Chars >= KSliceChars) {
                 QCoreApplication::postEvent(AHost, MakeRunEvent(TRunEventKind::Drain, S)); // DrainPosted stays set
                 return;
             }
-            const size_t N = std::min(S->Ops.size(), KBatch);
-            for (size_t I = 0; I < N; ++I) {
+            for (size_t I = 0; I < KBatch && !S->Ops.empty() && Reports < KSliceReports && Chars < KSliceChars;
+                 ++I) {
                 Reports += S->Ops.front().Report;
+                Chars += S->Ops.front().Chars;
                 S->QueuedReports -= S->Ops.front().Report;
                 Batch.push_back(std::move(S->Ops.front()));
                 S->Ops.pop_front();

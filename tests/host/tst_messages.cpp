@@ -186,6 +186,9 @@ TEST_F(MessagesTest, LinesTooLongOrTooManyAreCutWithANote)
     Pane.rp_Message(&msg);
     TValueList err = Error({{"LineNo", "1"}, {"ErrorMsg", Long}, {"ErrorText", Long}});
     Pane.rp_CodeError(&err);
+    // Lines of a thousand characters: as many as KMostChars holds.
+    msg.SetValues(QStringLiteral("Msg"), (QString(KKeptChars, u'x') + u'\n').repeated(50));
+    Pane.rp_Message(&msg);
     QCoreApplication::processEvents();
 
     QStringList expected{Cut, Cut};
@@ -193,6 +196,9 @@ TEST_F(MessagesTest, LinesTooLongOrTooManyAreCutWithANote)
         expected << QStringLiteral("b");
     expected << QStringLiteral("… (999,902 more lines not shown)") << QStringLiteral("* Error: ") + Cut
              << QStringLiteral("  - Line no: 1") << QStringLiteral("    ") + Cut;
+    for (qsizetype i = 0; i < KMostChars / (KKeptChars + 1); ++i)
+        expected << QString(KKeptChars, u'x');
+    expected << QStringLiteral("… (%1 more lines not shown)").arg(51 - KMostChars / (KKeptChars + 1));
     // Compared, not printed: on failure the lines are megabytes long.
     EXPECT_TRUE(Pane.Lines() == expected) << Pane.moMsg->length();
 }
