@@ -319,8 +319,10 @@ void TScriptRun::WaitUntil(TClock::time_point AUntil)
 
 bool TScriptRun::RunDueRepeaters()
 {
+    // A repeater that waits does not run the others inside itself, and
+    // shutdown() runs alone.
     if (FInRepeater || FRepeatersOver)
-        return true; // a repeater that waits does not run the others inside itself
+        return true;
     FInRepeater = true;
     bool Ok = true;
     for (size_t I = 0; I < FScheduler.Count() && Ok && !Ending(); ++I)

@@ -272,6 +272,22 @@ public:
     QPointer<TModuleInterface> Window;
 };
 
+// The table's bad input, over and over until Stop: numbers out of range,
+// huge intervals, lines too long to show, calls not waited for.
+const TGameProgram KBadInput{
+    "BadInputOverAndOver",
+    "print('going');\n"
+    "var long = 'x'.repeat(1000000);\n"
+    "createRepeater(1e16).OnInterval = function () { throw new Error('never'); };\n"
+    "function loop() {\n"
+    "  try { Ship.Left = 1e12; } catch (e) {}\n"
+    "  try { Asteroids.Move(-2147483648); } catch (e) {}\n"
+    "  Asteroids.Move(1);\n"
+    "  print(long);\n"
+    "}\n",
+    nullptr,
+    {}};
+
 // The game window from the program folder's Modules/, on a recording core
 // and the real engine, with the asteroid pool made and its spawner parked:
 // its first asteroid stands still on the field for the program as "Rock".
@@ -602,7 +618,7 @@ TEST_P(GameScriptStopTest, StopInTheMiddleEndsTheRun)
 
 INSTANTIATE_TEST_SUITE_P(Programs, GameScriptStopTest,
                          ::testing::Values(KReadsAfterWrites, KFreshReads, KRepeaterThrows, KUndefinedInLoop,
-                                           KLoopRedefined),
+                                           KLoopRedefined, KBadInput),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 } // namespace
