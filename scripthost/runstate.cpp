@@ -21,7 +21,7 @@ bool TRunState::Enter(TRunPhase APhase, TStopReason AReason)
         Unfinished = 0;
         Forgotten.swap(Objects);
         std::swap(Unread, Kept);
-        Unreported.swap(Failure);
+        Unreported.swap(FFailure);
     }
     return Entered;
 }
@@ -30,13 +30,13 @@ void TRunState::Fail(TFailure AFailure)
 {
     std::lock_guard L(Lock);
     if (EnterLocked(TRunPhase::Stopping, TStopReason::Error))
-        Failure = std::move(AFailure);
+        FFailure = std::move(AFailure);
 }
 
 std::optional<TRunState::TFailure> TRunState::TakeFailure()
 {
     std::lock_guard L(Lock);
-    return std::exchange(Failure, std::nullopt);
+    return std::exchange(FFailure, std::nullopt);
 }
 
 bool TRunState::EnterShutdown(TStopReason &AWhy)

@@ -116,7 +116,6 @@ public:
         int Line = -1; // the program's line that made the call, if known
         QString Message;
     };
-    std::optional<TFailure> Failure;
 
     TKeptValues Kept; // see keptreads.h
 
@@ -169,6 +168,7 @@ private:
     bool EnterLocked(TRunPhase APhase, TStopReason AReason);
 
     bool FCutMarked = false; // guarded by Lock
+    std::optional<TFailure> FFailure; // guarded by Lock; see Fail
     std::atomic<TRunPhase> FPhase{TRunPhase::SetUp};
     std::atomic<TStopReason> FReason{TStopReason::None};
 };

@@ -11,9 +11,7 @@ TClock::duration TScheduler::Period(double AMicroseconds)
 
 double TScheduler::Clamped(double AMicroseconds)
 {
-    if (std::isnan(AMicroseconds))
-        return KMinInterval;
-    return std::isinf(AMicroseconds) ? KMaxInterval : std::clamp(AMicroseconds, KMinInterval, KMaxInterval);
+    return std::isnan(AMicroseconds) ? KMinInterval : std::clamp(AMicroseconds, KMinInterval, KMaxInterval);
 }
 
 TScheduler::TRepeater *TScheduler::At(int AId)

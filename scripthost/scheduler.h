@@ -15,7 +15,7 @@ public:
     static constexpr double KMinInterval = 1000;
     // The longest, as delay() waits at most 1e12 ms: about eleven days, so
     // that a due time, however often taken on, stays far within the clock's
-    // range. An infinite interval is this one.
+    // range. An infinite interval is this one, a negative one the shortest.
     static constexpr double KMaxInterval = 1e12;
 
     // A new repeater, without a function yet; its id.

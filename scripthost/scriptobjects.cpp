@@ -207,7 +207,8 @@ int TScriptObjects::MethodFor(const QMetaObject *AMeta, const QString &AName, in
     int Exact = -1, Longer = -1, Shorter = -1;
     const QByteArray N = AName.toLatin1();
     // Most derived first, as C++ would find it.
-    for (int I = AMeta->methodCount() - 1; I >= FirstOwnMethod(AMeta); --I) {
+    const int First = FirstOwnMethod(AMeta);
+    for (int I = AMeta->methodCount() - 1; I >= First; --I) {
         const QMetaMethod M = AMeta->method(I);
         if (M.name() != N || M.access() != QMetaMethod::Public || M.methodType() == QMetaMethod::Signal)
             continue;
